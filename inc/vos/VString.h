@@ -115,6 +115,10 @@ private:
     // Inserts count units of s before index (clamped); the new length + 1,
     // or -1 with the string unchanged.
     int InsertUnits(int index, const unsigned short* s, int count);
+    // Remove the leading, respectively trailing, run of units that trimmed
+    // accepts, through a new buffer.
+    void TrimLeftWhere(bool (*trimmed)(unsigned short, const void*), const void* arg);
+    void TrimRightWhere(bool (*trimmed)(unsigned short, const void*), const void* arg);
 };
 
 VOS_API CVString operator+(const CVString& a, const CVString& b);

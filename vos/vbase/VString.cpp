@@ -395,29 +395,35 @@ void CVString::TrimLeft() { TrimLeft(static_cast<unsigned char>(' ')); }
 void CVString::TrimRight() { TrimRight(static_cast<unsigned char>(' ')); }
 
 void CVString::TrimLeft(unsigned char c) {
-    const unsigned short set[2] = {c, 0};
-    if (c != 0) TrimLeft(set);
+    TrimLeftWhere([](unsigned short unit, const void* arg) { return unit == *static_cast<const unsigned char*>(arg); }, &c);
 }
 
 void CVString::TrimRight(unsigned char c) {
-    const unsigned short set[2] = {c, 0};
-    if (c != 0) TrimRight(set);
+    TrimRightWhere([](unsigned short unit, const void* arg) { return unit == *static_cast<const unsigned char*>(arg); }, &c);
 }
 
 void CVString::TrimLeft(const unsigned short* set) {
     if (set == nullptr || *set == 0) return;
-    const int length = GetLength();
-    int first = 0;
-    while (first < length && Contains(set, m_pData[first])) ++first;
-    if (first == 0) return;
-    AssignUnits(m_pData + first, length - first);
+    TrimLeftWhere([](unsigned short unit, const void* arg) { return Contains(static_cast<const unsigned short*>(arg), unit); }, set);
 }
 
 void CVString::TrimRight(const unsigned short* set) {
     if (set == nullptr || *set == 0) return;
+    TrimRightWhere([](unsigned short unit, const void* arg) { return Contains(static_cast<const unsigned short*>(arg), unit); }, set);
+}
+
+void CVString::TrimLeftWhere(bool (*trimmed)(unsigned short, const void*), const void* arg) {
+    const int length = GetLength();
+    int first = 0;
+    while (first < length && trimmed(m_pData[first], arg)) ++first;
+    if (first == 0) return;
+    AssignUnits(m_pData + first, length - first);
+}
+
+void CVString::TrimRightWhere(bool (*trimmed)(unsigned short, const void*), const void* arg) {
     const int length = GetLength();
     int end = length;
-    while (end > 0 && Contains(set, m_pData[end - 1])) --end;
+    while (end > 0 && trimmed(m_pData[end - 1], arg)) --end;
     if (end == length) return;
     AssignUnits(m_pData, end);
 }
