@@ -1,6 +1,6 @@
 #include "vos/VThread.h"
 
-#include <unistd.h>
+#include "VPoll.h"
 
 #include "vos/VMem.h"
 
@@ -65,12 +65,12 @@ int CVEvent::Wait(unsigned int timeoutMs) {
     if (rec == nullptr) return 1;
     // Polled in 10 ms steps: the signalling side never wakes a waiter.
     if (timeoutMs == VWAIT_INFINITE) {
-        while (!TryPass(rec)) usleep(10000);
+        while (!TryPass(rec)) VPollSleep();
         return 1;
     }
     for (int32_t remaining = static_cast<int32_t>(timeoutMs); remaining >= 0; remaining -= 10) {
         if (TryPass(rec)) return 1;
-        usleep(10000);
+        VPollSleep();
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "vos/VThread.h"
 
 #include <string.h>
-#include <unistd.h>
+#include "VPoll.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -29,7 +29,7 @@ int CVMutex::Lock(unsigned int timeoutMs) {
     // Waits poll in 10 ms steps rather than block, so a time-limited lock
     // behaves the same on every platform the library runs on.
     if (timeoutMs == VWAIT_INFINITE) {
-        while (pthread_mutex_trylock(&m_hMutex) != 0) usleep(10000);
+        while (pthread_mutex_trylock(&m_hMutex) != 0) VPollSleep();
         return 1;
     }
     int32_t remaining = static_cast<int32_t>(timeoutMs);
@@ -37,7 +37,7 @@ int CVMutex::Lock(unsigned int timeoutMs) {
         if (pthread_mutex_trylock(&m_hMutex) == 0) return 1;
         if (remaining < 10) return 0;  // the next step would pass the limit
         remaining -= 10;
-        usleep(10000);
+        VPollSleep();
     }
 }
 
