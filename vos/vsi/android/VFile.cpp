@@ -4,6 +4,13 @@
 // the heap except SetLength's piece buffers. "\\" is turned into "/" after
 // the conversion to UTF-8, which gives the same bytes as doing it on the
 // UTF-16 text: the byte 0x5C never occurs inside a multi-byte UTF-8 sequence.
+// 32-bit Linux hosts: readdir and stat fail with EOVERFLOW on file systems
+// whose inode numbers or directory offsets need 64 bits unless the 64-bit
+// interfaces are selected. Android's own structures are 64-bit already.
+#if !defined(__ANDROID__) && !defined(_FILE_OFFSET_BITS)
+#define _FILE_OFFSET_BITS 64
+#endif
+
 #include "vos/VFile.h"
 
 #include <dirent.h>
