@@ -113,8 +113,7 @@ int CVMsg::AttachMsgObserver(unsigned int id, CVMsgObserver* observer) {
         if (pair.pObserver == observer && (pair.nCmdID == id || pair.nCmdID == kAllMsgs)) return 0;
     }
     _VMsgCmdIDObserverPair_t pair = {observer, id};
-    rec->m_arrObservers.Add(pair);
-    return 1;
+    return rec->m_arrObservers.Add(pair) >= 0 ? 1 : 0;
 }
 
 int CVMsg::DetachMsgObserver(unsigned int id, CVMsgObserver* observer) {
@@ -138,8 +137,7 @@ int CVMsg::AttachAllMsgsObserver(CVMsgObserver* observer) {
     DetachAllMsgsObserver(observer);
     CVMsgLock lock(rec);
     _VMsgCmdIDObserverPair_t pair = {observer, kAllMsgs};
-    rec->m_arrObservers.Add(pair);
-    return 1;
+    return rec->m_arrObservers.Add(pair) >= 0 ? 1 : 0;
 }
 
 int CVMsg::DetachAllMsgsObserver(CVMsgObserver* observer) {

@@ -1,7 +1,5 @@
 #include "vos/VTimer.h"
 
-#include <new>
-#include <pthread.h>
 #include <stdint.h>
 #include <string.h>
 #include <unistd.h>
@@ -92,14 +90,12 @@ void StartThreadIfNeeded() {
 // Called on the timer thread with the timer lock held, once it has found the
 // table empty. Clearing s_bRunning under the lock closes the window in which
 // a SetTimer would see the thread as running while it is already leaving:
-// any SetTimer after this point starts a fresh thread. The thread record is
-// given up without a join (the thread detaches itself), so the object is free
-// for that fresh thread at once.
+// any SetTimer after this point starts a fresh thread. Terminating from the
+// thread itself lets it go without a join, so the object is free for that
+// fresh thread at once.
 void LeaveTimerThread() {
     SetRunning(0);
-    pthread_detach(pthread_self());
-    CVTimer::s_TimerThread.~CVThread();
-    ::new (&CVTimer::s_TimerThread) CVThread;
+    CVTimer::s_TimerThread.TerminateThread(0);
 }
 
 void FireSlot(int index) {
