@@ -233,18 +233,20 @@ void CountHandOver(unsigned long, void*) { ++g_handOver; }
 }  // namespace
 
 // The last timer fires, the thread sees an empty table and leaves; a timer
-// set right then must still get a thread. The setter races the leaving
-// thread as closely as it can, many times over.
+// set right then must still get a thread. The setter takes the timer lock the
+// moment the thread lets go of it after the firing pass, which is when the
+// thread decides whether to end, and does so many times over.
 TEST_F(TimerTest, ATimerSetWhileTheThreadLeavesStillFires) {
-    const int rounds = 60;
+    const int rounds = 100;
     for (int round = 0; round < rounds; ++round) {
         g_handOver = 0;
         ASSERT_EQ(0, CVTimer::SetTimer(40, CountHandOver, nullptr, 0, 0, 1));
-        while (g_handOver.load() == 0) {
+        while (__atomic_load_n(&CVTimer::s_iSize, __ATOMIC_ACQUIRE) != 0) {
         }
-        // Vary the moment a little from round to round.
-        for (int spin = 0; spin < (round % 8) * 500; ++spin) __atomic_signal_fence(__ATOMIC_SEQ_CST);
+        while (!CVTimer::s_ListMutex.Lock(0)) {
+        }
         ASSERT_EQ(0, CVTimer::SetTimer(41, CountHandOver, nullptr, 0, 0, 1));
+        CVTimer::s_ListMutex.Unlock();
         ASSERT_TRUE(vostest::WaitFor([] { return g_handOver.load() == 2; })) << "round " << round;
         EXPECT_EQ(SlotsInUse(), Size());
     }
