@@ -198,6 +198,18 @@ TEST(CVArray, AddOfItsOwnElementSurvivesGrowth) {
     for (int i = 0; i < arr.GetSize(); ++i) ASSERT_EQ(arr[i].m_nValue, 31) << i;
 }
 
+TEST(CVArray, AddOfItsOwnPlainElementByReferenceSurvivesGrowth) {
+    int target = 0;
+    CVArray<int*, int*&> arr;
+    arr.SetSize(1);
+    arr[0] = &target;
+    for (int i = 0; i < 3000; ++i) arr.Add(arr[i]);  // the heap may move the buffer
+    arr.SetAtGrow(5000, arr[0]);
+    for (int i = 0; i <= 3000; ++i) ASSERT_EQ(arr[i], &target) << i;
+    EXPECT_EQ(arr[5000], &target);
+    EXPECT_EQ(arr[4000], nullptr);
+}
+
 TEST(CVArray, FailedGrowthLeavesTheArrayAsItWas) {
     if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not compiled in";
     vostest::AllocHookGuard guard;
@@ -228,4 +240,34 @@ TEST(CVArray, HugeSizeIsRefusedWithoutOverflow) {
     arr.SetSize(0x7fffffff);
     EXPECT_EQ(arr.GetSize(), 0);
     EXPECT_EQ(arr.GetData(), nullptr);
+}
+
+TEST(CVArray, StringElementsShrinkAndRegrowAsFreshEmptyStrings) {
+    CVArray<CVString, CVString&> arr;
+    const char* words[] = {"alpha", "beta", "gamma", "delta"};
+    for (const char* w : words) {
+        CVString s(w);
+        arr.Add(s);
+    }
+    const int capacity = arr.m_nCapacity;
+    arr.SetSize(1);
+    EXPECT_EQ(arr.m_nCapacity, capacity);
+    EXPECT_EQ(arr[0].Compare("alpha"), 0);
+    arr.SetSize(4);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(arr[i].IsEmpty(), 1) << i;
+        EXPECT_EQ(static_cast<const unsigned short*>(arr[i]), nullptr) << i;
+    }
+    // Removal moves the strings' buffers by bytes; each is still owned once.
+    arr[3] = CVString("last");
+    arr.RemoveAt(1, 2);
+    ASSERT_EQ(arr.GetSize(), 2);
+    EXPECT_EQ(arr[1].Compare("last"), 0);
+    for (int i = 0; i < 20; ++i) {
+        CVString s("x");
+        arr.SetAtGrow(arr.GetSize() + 1, s);
+    }
+    EXPECT_EQ(arr.GetSize(), 42);
+    EXPECT_EQ(arr[41].Compare("x"), 0);
+    EXPECT_EQ(arr[40].IsEmpty(), 1);
 }
