@@ -229,3 +229,33 @@ TEST(CVArray, HugeSizeIsRefusedWithoutOverflow) {
     EXPECT_EQ(arr.GetSize(), 0);
     EXPECT_EQ(arr.GetData(), nullptr);
 }
+
+TEST(CVArray, StringElementsShrinkAndRegrowAsFreshEmptyStrings) {
+    CVArray<CVString, CVString&> arr;
+    const char* words[] = {"alpha", "beta", "gamma", "delta"};
+    for (const char* w : words) {
+        CVString s(w);
+        arr.Add(s);
+    }
+    const int capacity = arr.m_nCapacity;
+    arr.SetSize(1);
+    EXPECT_EQ(arr.m_nCapacity, capacity);
+    EXPECT_EQ(arr[0].Compare("alpha"), 0);
+    arr.SetSize(4);
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(arr[i].IsEmpty(), 1) << i;
+        EXPECT_EQ(static_cast<const unsigned short*>(arr[i]), nullptr) << i;
+    }
+    // Removal moves the strings' buffers by bytes; each is still owned once.
+    arr[3] = CVString("last");
+    arr.RemoveAt(1, 2);
+    ASSERT_EQ(arr.GetSize(), 2);
+    EXPECT_EQ(arr[1].Compare("last"), 0);
+    for (int i = 0; i < 20; ++i) {
+        CVString s("x");
+        arr.SetAtGrow(arr.GetSize() + 1, s);
+    }
+    EXPECT_EQ(arr.GetSize(), 42);
+    EXPECT_EQ(arr[41].Compare("x"), 0);
+    EXPECT_EQ(arr[40].IsEmpty(), 1);
+}
