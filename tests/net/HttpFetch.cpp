@@ -1,5 +1,6 @@
 #include "net/HttpFetch.h"
 
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -108,18 +109,27 @@ void HttpFetch::OnStateChanged() {
 
 void HttpFetch::SendMore() {
     const int n = m_socket.Send(m_request.data() + m_sent, static_cast<int>(m_request.size() - m_sent));
-    if (n > 0) m_sent += static_cast<size_t>(n);
-    // A refused or partial send is completed on the next 8.
+    if (n > 0) {
+        m_sent += static_cast<size_t>(n);
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        Finish(true, "send failed during " + m_paths[m_next]);
+    }
+    // A partial send is completed on the next 8.
 }
 
 void HttpFetch::ReadSome() {
     const int n = m_socket.Recv(m_buffer.data(), static_cast<int>(m_buffer.size()));
     if (n > 0) {
         Consume(m_buffer.data(), static_cast<size_t>(n));
-    } else if (n == 0) {
-        Finish(true, "peer closed during " + m_paths[m_next]);
+    } else if (n == 0 || m_socket.GetSocketState() == _palex_zu::ESOCKET_RECV_ERROR) {
+        // Recv itself moved the socket to 12: no announcement follows.
+        {
+            std::lock_guard<std::mutex> hold(m_logLock);
+            m_states.push_back(m_socket.GetSocketState());
+        }
+        Finish(true, (n == 0 ? "peer closed during " : "receive failed during ") + m_paths[m_next]);
     }
-    // -1: nothing there after all; the worker signals again.
+    // -1 in 7: nothing there after all; the worker signals again.
 }
 
 void HttpFetch::Consume(const char* data, size_t len) {

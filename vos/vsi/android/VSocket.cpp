@@ -8,6 +8,7 @@
 
 #include "vos/VCMMap.h"
 #include "vos/VMem.h"
+#include "vos/VSocketMan.h"
 #include "vos/VTime.h"
 #include "vsi/android/VSocketAtomic.h"
 
@@ -62,6 +63,10 @@ CVSocket::CVSocket()
 }
 
 CVSocket::~CVSocket() {
+    // A socket destroyed while still in a table would leave the worker a
+    // dangling pointer; leaving the table waits for the current pass.
+    CVSocketMan* manager = V_SharedLoad(m_pSocketMan);
+    if (manager != nullptr) manager->RemoveSocket(this);
     const int fd = V_SharedLoad(m_nSocket);
     if (fd != -1) {
         close(fd);
