@@ -75,12 +75,20 @@ public:
             m_pElements[index] = value;
             return index;
         }
-        // The value may live in the old buffer: it is released only after the
-        // assignment has read it.
-        T* retired = nullptr;
-        if (!Resize(index + 1, -1, retired)) return -1;
-        m_pElements[index] = value;
-        if (retired != nullptr) CVMem::Deallocate(retired);
+        if constexpr (VIsPlainElement<T>::value) {
+            // The value may live in the buffer that growth moves.
+            const T copy = value;
+            T* retired = nullptr;
+            if (!Resize(index + 1, -1, retired)) return -1;
+            m_pElements[index] = copy;
+        } else {
+            // The value may live in the old buffer: it is released only after
+            // the assignment has read it.
+            T* retired = nullptr;
+            if (!Resize(index + 1, -1, retired)) return -1;
+            m_pElements[index] = value;
+            if (retired != nullptr) CVMem::Deallocate(retired);
+        }
         return index;
     }
 
@@ -90,10 +98,17 @@ public:
             m_pElements[index] = value;
             return;
         }
-        T* retired = nullptr;
-        if (!Resize(index + 1, -1, retired)) return;
-        m_pElements[index] = value;
-        if (retired != nullptr) CVMem::Deallocate(retired);
+        if constexpr (VIsPlainElement<T>::value) {
+            const T copy = value;
+            T* retired = nullptr;
+            if (!Resize(index + 1, -1, retired)) return;
+            m_pElements[index] = copy;
+        } else {
+            T* retired = nullptr;
+            if (!Resize(index + 1, -1, retired)) return;
+            m_pElements[index] = value;
+            if (retired != nullptr) CVMem::Deallocate(retired);
+        }
     }
 
     void RemoveAt(int index, int count = 1) {
@@ -136,9 +151,9 @@ private:
         if constexpr (!VIsPlainElement<T>::value) VDestructElements<T>(m_pElements + first, count);
     }
 
-    // Applies the growth rule. A buffer given up by growth is handed back in
-    // retired (its elements already live in the new buffer) so that the caller
-    // can still read an argument that pointed into it. Gives 0, with nothing
+    // Applies the growth rule. A buffer of class elements given up by growth is
+    // handed back in retired (its elements already live in the new buffer) so
+    // that the caller can still read an argument that pointed into it. Gives 0, with nothing
     // changed but the grow step, when memory cannot be had.
     int Resize(int newSize, int growStep, T*& retired) {
         retired = nullptr;
@@ -185,10 +200,21 @@ private:
             newCapacity = m_nCapacity + step;
             if (newCapacity < newSize) newCapacity = newSize;
         }
-        T* fresh = AllocateSlots(newCapacity);
-        if (fresh == nullptr) return 0;
-        memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pElements), static_cast<size_t>(m_nSize) * sizeof(T));
-        retired = m_pElements;
+        T* fresh;
+        if constexpr (VIsPlainElement<T>::value) {
+            // Plain elements move by the heap's own byte move, which can often
+            // extend the block in place instead of copying it.
+            if (static_cast<unsigned long>(newCapacity) > static_cast<unsigned long>(-1) / sizeof(T)) return 0;
+            fresh = static_cast<T*>(
+                CVMem::Reallocate(m_pElements, static_cast<unsigned long>(newCapacity) * sizeof(T)));
+            if (fresh == nullptr) return 0;
+        } else {
+            fresh = AllocateSlots(newCapacity);
+            if (fresh == nullptr) return 0;
+            memcpy(static_cast<void*>(fresh), static_cast<const void*>(m_pElements),
+                   static_cast<size_t>(m_nSize) * sizeof(T));
+            retired = m_pElements;
+        }
         m_pElements = fresh;
         ConstructSlots(m_nSize, newSize - m_nSize);
         m_nSize = newSize;

@@ -198,6 +198,18 @@ TEST(CVArray, AddOfItsOwnElementSurvivesGrowth) {
     for (int i = 0; i < arr.GetSize(); ++i) ASSERT_EQ(arr[i].m_nValue, 31) << i;
 }
 
+TEST(CVArray, AddOfItsOwnPlainElementByReferenceSurvivesGrowth) {
+    int target = 0;
+    CVArray<int*, int*&> arr;
+    arr.SetSize(1);
+    arr[0] = &target;
+    for (int i = 0; i < 3000; ++i) arr.Add(arr[i]);  // the heap may move the buffer
+    arr.SetAtGrow(5000, arr[0]);
+    for (int i = 0; i <= 3000; ++i) ASSERT_EQ(arr[i], &target) << i;
+    EXPECT_EQ(arr[5000], &target);
+    EXPECT_EQ(arr[4000], nullptr);
+}
+
 TEST(CVArray, FailedGrowthLeavesTheArrayAsItWas) {
     if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not compiled in";
     vostest::AllocHookGuard guard;

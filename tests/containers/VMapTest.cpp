@@ -156,7 +156,7 @@ TEST(CVMaps, PointerHashIsTheShiftedAddressCutTo32Bits) {
     EXPECT_EQ(bucket, 0x123u % 17);
     if (sizeof(void*) == 8) {
         // Bits above 35 of the address fall outside the 32-bit hash.
-        const uintptr_t high = static_cast<uintptr_t>(0xABCull) << 52;
+        const uintptr_t high = static_cast<uintptr_t>(0xABCull << 52);
         p.GetAssocAt(P(high | 0x100), bucket);
         EXPECT_EQ(bucket, 0x10u % 17);
         p.SetAt(P(high | 0x100), P(1));
@@ -427,7 +427,7 @@ TEST(CVMaps, WideKeysStayDistinctOn64BitHosts) {
     if (sizeof(unsigned long) != 8) GTEST_SKIP() << "unsigned long is 32 bits here";
     CVMapDWordToString d;
     const unsigned long low = 0x10;
-    const unsigned long high = low | (1ul << 40);
+    const unsigned long high = low | static_cast<unsigned long>(1ull << 40);
     d.SetAt(low, Text("low"));
     d.SetAt(high, Text("high"));
     EXPECT_EQ(d.GetCount(), 2);

@@ -114,7 +114,7 @@ void CVString::AppendUnits(const unsigned short* s, int count) {
         return;
     }
     unsigned short* fresh = m_pData;
-    memcpy(fresh, old, static_cast<size_t>(length) * sizeof(unsigned short));
+    if (length > 0) memcpy(fresh, old, static_cast<size_t>(length) * sizeof(unsigned short));
     memcpy(fresh + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
     m_pData = old;
     ReleaseData();
