@@ -1,0 +1,192 @@
+// UTF-8 through the general converters and the buffer forms.
+#include <algorithm>
+
+#include "CMMapTestSupport.h"
+#include "support/TestSupport.h"
+
+using namespace _palex_zu;
+using cmmaptest::Exact;
+using cmmaptest::FromUtf16;
+using cmmaptest::Guarded;
+using cmmaptest::ToUtf16;
+using U = std::vector<unsigned short>;
+
+namespace {
+
+class CMMapUtf8 : public cmmaptest::Loaded {};
+
+}  // namespace
+
+TEST_F(CMMapUtf8, DecodesEveryLeadClass) {
+    const struct {
+        const char* name;
+        std::string utf8;
+        U units;
+    } rows[] = {
+        {"ascii", "az", {'a', 'z'}},
+        {"two bytes", "\xC3\xA9", {0x00E9}},
+        {"three bytes", "\xE4\xB8\xAD", {0x4E2D}},
+        {"four bytes keep the low 16 bits", "\xF0\x9F\x98\x80", {0xF600}},
+        {"five bytes", "\xF8\x88\x80\x80\x80", {0x0000}},
+        {"five bytes, low bits", "\xFB\xBF\xBF\xBF\xBF", {0xFFFF}},
+        {"six bytes", "\xFC\x84\x80\x80\x81\x82", {0x0042}},
+        {"stray continuation bytes stand for themselves", "\x80\xBF", {0x0080, 0x00BF}},
+        {"following bytes are not tested", "\xC3\x41", {0x00C1}},
+        {"euro", "\xE2\x82\xAC", {0x20AC}},
+    };
+    for (auto& r : rows) {
+        EXPECT_EQ(r.units, ToUtf16(65001, r.utf8)) << r.name;
+        // Any code page but 0 is UTF-8.
+        EXPECT_EQ(r.units, ToUtf16(1, r.utf8)) << r.name;
+    }
+}
+
+TEST_F(CMMapUtf8, EncodesEachUnitByItself) {
+    const struct {
+        const char* name;
+        U units;
+        std::string utf8;
+    } rows[] = {
+        {"ascii", {'a'}, "a"},
+        {"two bytes", {0x00E9, 0x07FF}, "\xC3\xA9\xDF\xBF"},
+        {"three bytes", {0x0800, 0xFFFF}, "\xE0\xA0\x80\xEF\xBF\xBF"},
+        {"surrogate pair becomes two sequences", {0xD83D, 0xDE00}, "\xED\xA0\xBD\xED\xB8\x80"},
+    };
+    for (auto& r : rows) EXPECT_EQ(r.utf8, FromUtf16(65001, r.units)) << r.name;
+
+    // The result counts the caller's terminator; nothing produced gives 0.
+    const unsigned short euro[] = {0x20AC, 0};
+    EXPECT_EQ(4, CVCMMap::WideCharToMultiByte(65001, euro, -1, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(4, CVCMMap::WideCharToMultiByte(65001, euro, 1, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, euro + 1, -1, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, euro, 0, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, nullptr, -1, nullptr, 0, nullptr, nullptr));
+}
+
+TEST_F(CMMapUtf8, CutSequencesNeverReadOutside) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        U units;
+    } rows[] = {
+        {"two of three bytes at the end", std::string("a\xE4\xB8", 3), {'a'}},
+        {"lead byte alone at the end", std::string("a\xF0", 2), {'a'}},
+        {"six-byte lead with five bytes", std::string("\xFC\x80\x80\x80\x80", 5), {}},
+        {"zero inside a sequence", std::string("a\xE4\0bc", 5), {'a'}},
+        {"zero as second byte", std::string("\xC3\0z", 3), {}},
+    };
+    for (auto& r : rows) {
+        Exact<char> src(r.bytes.data(), r.bytes.size());
+        Guarded<unsigned short> out(8);
+        const int n = CVCMMap::MultiByteToWideChar(65001, src.Data(), src.Len(), out.Data(), out.Cap());
+        EXPECT_EQ(r.units, out.Written(static_cast<size_t>(n))) << r.name;
+        EXPECT_EQ(n, CVCMMap::MultiByteToWideChar(65001, src.Data(), src.Len(), nullptr, 0)) << r.name;
+        EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << r.name;
+        EXPECT_TRUE(out.GuardsIntact()) << r.name;
+    }
+}
+
+TEST_F(CMMapUtf8, NeverWritesPastTheCapacity) {
+    std::string utf8;
+    for (int i = 0; i < 40; ++i) utf8 += (i % 3) ? "\xE4\xB8\xAD" : "abcdefghijklmnopqrs";
+    const U all = ToUtf16(65001, utf8);
+    for (int cap = 1; cap < static_cast<int>(all.size()) + 2; cap += 7) {
+        Guarded<unsigned short> out(static_cast<size_t>(cap));
+        const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), out.Data(), out.Cap());
+        ASSERT_EQ(std::min<size_t>(cap, all.size()), static_cast<size_t>(n)) << cap;
+        EXPECT_EQ(U(all.begin(), all.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
+        EXPECT_TRUE(out.GuardsIntact()) << cap;
+    }
+    for (int cap = 1; cap <= static_cast<int>(utf8.size()) + 1; cap += 5) {
+        Guarded<char> out(static_cast<size_t>(cap));
+        const int n = CVCMMap::WideCharToMultiByte(65001, all.data(), static_cast<int>(all.size()), out.Data(), out.Cap(),
+                                                   nullptr, nullptr);
+        ASSERT_GT(n, 0) << cap;
+        // Whole sequences only, never more than the capacity.
+        EXPECT_LE(n - 1, cap) << cap;
+        const std::vector<char> got = out.Written(static_cast<size_t>(n - 1));
+        EXPECT_EQ(utf8.substr(0, got.size()), std::string(got.begin(), got.end())) << cap;
+        EXPECT_GT(n - 1 + 3, cap) << cap;
+        EXPECT_TRUE(out.GuardsIntact()) << cap;
+    }
+}
+
+TEST_F(CMMapUtf8, Utf8ToUnicodeBufferCutsAndTerminates) {
+    char ten[] = "0123456789";
+    Guarded<unsigned short> four(4);
+    EXPECT_EQ(3, CVCMMap::Utf8ToUnicode(ten, 10, four.Data(), 4));
+    EXPECT_EQ((U{'0', '1', '2', 0}), four.Written(4));
+    EXPECT_TRUE(four.GuardsIntact());
+
+    // Fits: the text, then zeros up to the stated length.
+    char word[] = "\xC3\xA9" "a";
+    Guarded<unsigned short> big(6);
+    EXPECT_EQ(2, CVCMMap::Utf8ToUnicode(word, 3, big.Data(), 6));
+    EXPECT_EQ((U{0x00E9, 'a', 0, 0, 0, 0}), big.Written(6));
+    EXPECT_TRUE(big.GuardsIntact());
+
+    // Exactly as long as the destination: the last unit goes for the zero.
+    Guarded<unsigned short> two(2);
+    EXPECT_EQ(1, CVCMMap::Utf8ToUnicode(word, 3, two.Data(), 2));
+    EXPECT_EQ((U{0x00E9, 0}), two.Written(2));
+
+    EXPECT_EQ(10, CVCMMap::Utf8ToUnicode(ten, 10, nullptr, 4));
+    EXPECT_EQ(10, CVCMMap::Utf8ToUnicode(ten, 10, four.Data(), 0));
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(nullptr, 10, four.Data(), 4));
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(ten, 0, four.Data(), 4));
+    char empty[] = "";
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(empty, 1, four.Data(), 4));
+}
+
+TEST_F(CMMapUtf8, UnicodeToUtf8BufferIsAllOrNothing) {
+    unsigned short text[] = {'a', 0x00E9, 0x4E2D, 0};  // 1 + 2 + 3 bytes
+    EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(text, 3, nullptr, 0));
+    EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(text, 3, nullptr, 100));
+    Guarded<char> small(6);
+    EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(text, 3, small.Data(), -1));
+    EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(text, 3, small.Data(), small.Cap()));
+    EXPECT_TRUE(small.UntouchedFrom(0));
+    EXPECT_TRUE(small.GuardsIntact());
+
+    Guarded<char> exact(7);
+    EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(text, 3, exact.Data(), exact.Cap()));
+    EXPECT_EQ(std::string("a\xC3\xA9\xE4\xB8\xAD", 7), std::string(exact.Data(), 7));
+    EXPECT_TRUE(exact.GuardsIntact());
+
+    // The count stops at a zero unit within the stated number.
+    unsigned short early[] = {'x', 0, 'y'};
+    Guarded<char> out(4);
+    EXPECT_EQ(2, CVCMMap::UnicodeToUtf8(early, 3, out.Data(), out.Cap()));
+    EXPECT_TRUE(out.UntouchedFrom(2));
+    EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(text + 3, 1, out.Data(), 4));
+    EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(text, 0, out.Data(), 4));
+    EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(nullptr, 3, out.Data(), 4));
+}
+
+TEST_F(CMMapUtf8, Utf8ToAnsicGivesACountedGbkString) {
+    char text[] = "a\xE5\x95\x8A\xE2\x82\xAC" "b";  // a, U+554A, euro (no GBK code), b
+    unsigned int len = 99;
+    char* gbk = CVCMMap::Utf8ToAnsic(text, 8, len);
+    ASSERT_NE(nullptr, gbk);
+    EXPECT_EQ(5u, len);
+    EXPECT_STREQ("a\xB0\xA1" "b", gbk);
+    EXPECT_EQ(5, VCountedBlockCount(gbk));
+    VDelete(gbk);
+
+    len = 99;
+    EXPECT_EQ(nullptr, CVCMMap::Utf8ToAnsic(nullptr, 3, len));
+    EXPECT_EQ(nullptr, CVCMMap::Utf8ToAnsic(text, 0, len));
+    EXPECT_EQ(99u, len);
+}
+
+TEST_F(CMMapUtf8, Utf8ToAnsicFailsCleanlyWithoutMemory) {
+    if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not built in";
+    vostest::AllocHookGuard guard;
+    char text[] = "\xE5\x95\x8A";
+    for (unsigned long n = 1; n <= 2; ++n) {
+        unsigned int len = 99;
+        vostest::FailAllocationAt(n);
+        EXPECT_EQ(nullptr, CVCMMap::Utf8ToAnsic(text, 3, len)) << n;
+        EXPECT_EQ(99u, len) << n;
+    }
+}

@@ -1,0 +1,158 @@
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "support/TestSupport.h"
+#include "vos/vos.h"
+#include "vsi/android/VPoll.h"
+
+using namespace _palex_zu;
+
+TEST(VEvent, WithoutEventWaitPassesAndOtherOperationsFail) {
+    CVEvent e;
+    EXPECT_EQ(nullptr, e.GetHandle());
+    for (unsigned int timeout : {0u, 25u, VWAIT_INFINITE}) EXPECT_EQ(1, e.Wait(timeout)) << timeout;
+    EXPECT_EQ(0, e.SetEvent());
+    EXPECT_EQ(0, e.ResetEvent());
+    EXPECT_EQ(0, e.CloseEvent());
+
+    ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+    EXPECT_EQ(1, e.CloseEvent());
+    EXPECT_EQ(nullptr, e.GetHandle());
+    EXPECT_EQ(0, e.CloseEvent()) << "a closed event is gone";
+}
+
+TEST(VEvent, RecordIsACountedBlockOfOne) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(1, nullptr));
+    ASSERT_NE(nullptr, e.GetHandle());
+    EXPECT_EQ(1, VCountedBlockCount(e.GetHandle()));
+}
+
+TEST(VEvent, AutomaticResetCountsItsSignals) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+    EXPECT_EQ(0, e.Wait(0)) << "a new event is not signalled";
+    EXPECT_EQ(1, e.SetEvent());
+    EXPECT_EQ(1, e.SetEvent());
+    EXPECT_EQ(1, e.Wait(0));
+    EXPECT_EQ(1, e.Wait(0));
+    EXPECT_EQ(0, e.Wait(0)) << "two signals let two waits through";
+
+    e.SetEvent();
+    e.SetEvent();
+    e.SetEvent();
+    EXPECT_EQ(1, e.ResetEvent());
+    EXPECT_EQ(0, e.Wait(0)) << "ResetEvent discards every pending signal";
+}
+
+TEST(VEvent, ManualResetStaysSignalledUntilReset) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(1, nullptr));
+    EXPECT_EQ(0, e.Wait(0));
+    e.SetEvent();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(1, e.Wait(0)) << "wait " << i;
+    e.ResetEvent();
+    EXPECT_EQ(0, e.Wait(0));
+}
+
+TEST(VEvent, CreateEventReplacesBySignalledNothing) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(1, nullptr));
+    e.SetEvent();
+    ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+    EXPECT_EQ(0, e.Wait(0)) << "the new event starts unsignalled";
+    e.SetEvent();
+    EXPECT_EQ(1, e.Wait(0));
+    EXPECT_EQ(0, e.Wait(0)) << "and resets automatically as asked";
+}
+
+TEST(VEvent, CreateEventFailsCleanlyWithoutMemory) {
+    if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "needs a test-hook build";
+    vostest::AllocHookGuard guard;
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(1, nullptr));
+    e.SetEvent();
+    vostest::FailAllocationAt(1);
+    EXPECT_EQ(0, e.CreateEvent(0, nullptr));
+    EXPECT_EQ(nullptr, e.GetHandle());
+    EXPECT_EQ(0, e.SetEvent()) << "no event is left after the failure";
+    vostest::FailAllocationAt(0);
+    EXPECT_EQ(1, e.CreateEvent(0, nullptr));
+}
+
+#ifdef VOS_TEST_HOOKS
+TEST(VEvent, TimedWaitChecksEvery10Milliseconds) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+    // Checks = sleeps for an event that stays unsignalled: each check is
+    // followed by one sleep, and the wait gives up once the limit is passed.
+    const struct {
+        unsigned int timeout;
+        unsigned long sleeps;
+    } cases[] = {{0, 1}, {9, 1}, {10, 2}, {25, 3}};
+    for (const auto& c : cases) {
+        VPollHook_Reset();
+        EXPECT_EQ(0, e.Wait(c.timeout)) << "timeout " << c.timeout;
+        EXPECT_EQ(c.sleeps, VPollHook_SleepCount()) << "timeout " << c.timeout;
+    }
+    e.SetEvent();
+    VPollHook_Reset();
+    EXPECT_EQ(1, e.Wait(25));
+    EXPECT_EQ(0u, VPollHook_SleepCount()) << "a signalled event passes at the first check";
+}
+#endif
+
+TEST(VEvent, SignalFromAnotherThreadWakesWaiter) {
+    for (unsigned int timeout : {VWAIT_INFINITE, 600000u}) {
+        CVEvent e;
+        ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+        std::atomic<int> result{-1};
+        std::thread waiter([&] { result = e.Wait(timeout); });
+        e.SetEvent();
+        waiter.join();
+        EXPECT_EQ(1, result.load()) << "timeout " << timeout;
+        EXPECT_EQ(0, e.Wait(0)) << "the waiter consumed the only signal";
+    }
+}
+
+TEST(VEvent, EachSignalReleasesExactlyOneAutomaticWaiter) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+    constexpr int kWaiters = 4;
+    constexpr int kSignals = 200;
+    std::atomic<int> passed{0};
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < kWaiters; ++i) {
+        waiters.emplace_back([&] {
+            while (!stop) {
+                if (e.Wait(0) == 1) ++passed;
+            }
+        });
+    }
+    std::thread signaller([&] {
+        for (int i = 0; i < kSignals; ++i) e.SetEvent();
+    });
+    signaller.join();
+    EXPECT_TRUE(vostest::WaitFor([&] { return passed.load() >= kSignals; }));
+    stop = true;
+    for (auto& w : waiters) w.join();
+    EXPECT_EQ(kSignals, passed.load()) << "no signal was lost and none was taken twice";
+    EXPECT_EQ(0, e.Wait(0));
+}
+
+TEST(VEvent, ManualEventReleasesEveryWaiter) {
+    CVEvent e;
+    ASSERT_EQ(1, e.CreateEvent(1, nullptr));
+    constexpr int kWaiters = 3;
+    std::atomic<int> passed{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < kWaiters; ++i) waiters.emplace_back([&] {
+            if (e.Wait(VWAIT_INFINITE) == 1) ++passed;
+        });
+    e.SetEvent();
+    for (auto& w : waiters) w.join();
+    EXPECT_EQ(kWaiters, passed.load());
+}

@@ -1,0 +1,135 @@
+#include <atomic>
+#include <thread>
+
+#include "gtest/gtest.h"
+#include "support/TestSupport.h"
+#include "vos/vos.h"
+#include "vsi/android/VPoll.h"
+
+using namespace _palex_zu;
+
+namespace {
+
+// Holds a mutex on another thread until released, so that the test thread
+// meets a lock it cannot take.
+class Holder {
+public:
+    explicit Holder(CVMutex& m) : m_thread([this, &m] {
+        m.Lock();
+        m_held = true;
+        while (!m_release) std::this_thread::yield();
+        m.Unlock();
+    }) {
+        EXPECT_TRUE(vostest::WaitFor([this] { return m_held.load(); }));
+    }
+    ~Holder() {
+        m_release = true;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_held{false};
+    std::atomic<bool> m_release{false};
+    std::thread m_thread;
+};
+
+}  // namespace
+
+TEST(VMutex, HandleIsZeroUntilCreated) {
+    CVMutex m;
+    EXPECT_EQ(0u, m.GetHandle());
+    m.Create(nullptr);
+    EXPECT_NE(0u, m.GetHandle());
+    m.Create(nullptr);  // re-creating keeps it usable
+    EXPECT_NE(0u, m.GetHandle());
+    EXPECT_EQ(1, m.Lock(0));
+    EXPECT_EQ(1, m.Unlock());
+}
+
+#ifdef VOS_TEST_HOOKS
+TEST(VMutex, TimedLockOnHeldMutexMakesFloorTimeoutBy10PlusOneAttempts) {
+    CVMutex m;
+    m.Create(nullptr);
+    Holder holder(m);
+    // Attempts = sleeps + 1 for a lock that never comes free.
+    const struct {
+        unsigned int timeout;
+        unsigned long sleeps;
+    } cases[] = {{0, 0}, {9, 0}, {10, 1}, {25, 2}, {30, 3}};
+    for (const auto& c : cases) {
+        VPollHook_Reset();
+        EXPECT_EQ(0, m.Lock(c.timeout)) << "timeout " << c.timeout;
+        EXPECT_EQ(c.sleeps, VPollHook_SleepCount()) << "timeout " << c.timeout;
+    }
+    // A limit that reads as a negative 32-bit number still makes one attempt.
+    VPollHook_Reset();
+    EXPECT_EQ(0, m.Lock(0x80000000u));
+    EXPECT_EQ(0u, VPollHook_SleepCount());
+}
+#endif
+
+TEST(VMutex, RecursiveOwnerUnlocksOncePerLock) {
+    CVMutex m;
+    m.Create(nullptr);
+    ASSERT_EQ(1, m.Lock(0));
+    ASSERT_EQ(1, m.Lock(0));  // the holder gets it again at once
+    auto tryFromOtherThread = [&m] {
+        int got = 0;
+        std::thread t([&] {
+            got = m.Lock(0);
+            if (got) m.Unlock();
+        });
+        t.join();
+        return got;
+    };
+    m.Unlock();
+    EXPECT_EQ(0, tryFromOtherThread()) << "one level of ownership is still held";
+    m.Unlock();
+    EXPECT_EQ(1, tryFromOtherThread());
+}
+
+TEST(VMutex, WaitingLockGetsTheMutexOnceReleased) {
+    // Without limit and with a generous limit alike, a waiter gets the mutex
+    // as soon as the holder lets go.
+    for (unsigned int timeout : {VWAIT_INFINITE, 600000u}) {
+        CVMutex m;
+        m.Create(nullptr);
+        std::atomic<bool> started{false};
+        std::atomic<int> result{-1};
+        ASSERT_EQ(1, m.Lock());
+        std::thread waiter([&] {
+            started = true;
+            result = m.Lock(timeout);
+            if (result == 1) m.Unlock();
+        });
+        ASSERT_TRUE(vostest::WaitFor([&] { return started.load(); }));
+        EXPECT_EQ(-1, result.load()) << "the lock is still held";
+        m.Unlock();
+        waiter.join();
+        EXPECT_EQ(1, result.load()) << "timeout " << timeout;
+    }
+}
+
+TEST(VMutex, ContendedIncrementsAreNotLost) {
+    CVMutex m;
+    m.Create(nullptr);
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 100;
+    int counter = 0;  // guarded by m only
+    std::thread workers[kThreads];
+    for (auto& w : workers) {
+        w = std::thread([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                m.Lock();
+                m.Lock();  // nested, as callbacks under a held lock do
+                const int seen = counter;
+                std::this_thread::yield();
+                counter = seen + 1;
+                m.Unlock();
+                m.Unlock();
+            }
+        });
+    }
+    for (auto& w : workers) w.join();
+    EXPECT_EQ(kThreads * kRounds, counter);
+}

@@ -1,0 +1,236 @@
+// Loading, freeing and searching the two code-page tables, and the direct
+// lookup index the converters use.
+#include "vos/VCMMap.h"
+
+#include <string.h>
+
+#include "vos/VMem.h"
+#include "vbase/VCMMapTables.h"
+
+VOS_NAMESPACE_BEGIN
+
+_VCMMapHeader CVCMMap::m_HeaderMB2WC = {0, 0, 0, 0};
+_VCMMapHeader CVCMMap::m_HeaderWC2MB = {0, 0, 0, 0};
+_VCMMapSection* CVCMMap::m_pSectionMB2WC = nullptr;
+_VCMMapSection* CVCMMap::m_pSectionWC2MB = nullptr;
+
+namespace {
+
+const unsigned int kMB2WCIndexBase = 0x8100;
+const unsigned int kMB2WCIndexSize = 0xFF00 - kMB2WCIndexBase;
+
+// Stands in for every page of the Unicode-to-multibyte index without codes.
+struct CVNoCodePage {
+    unsigned short aEntries[256];
+    constexpr CVNoCodePage() : aEntries() {
+        for (unsigned short& e : aEntries) e = kVCMMapNoEntry;
+    }
+};
+constexpr CVNoCodePage s_noCodePage;
+const unsigned short* const s_aNoCodePage = s_noCodePage.aEntries;
+
+// The images are read byte by byte: they need not be aligned, and their
+// words are little-endian whatever the target.
+inline unsigned short ReadWord(const unsigned char* p) {
+    return static_cast<unsigned short>(p[0] | (p[1] << 8));
+}
+
+_VCMMapHeader& HeaderOf(EVConversionType type) {
+    return type == EV_MB2WC ? CVCMMap::m_HeaderMB2WC : CVCMMap::m_HeaderWC2MB;
+}
+
+_VCMMapSection*& SectionsOf(EVConversionType type) {
+    return type == EV_MB2WC ? CVCMMap::m_pSectionMB2WC : CVCMMap::m_pSectionWC2MB;
+}
+
+void FreeTable(EVConversionType type) {
+    _VCMMapSection*& sections = SectionsOf(type);
+    _VCMMapHeader& header = HeaderOf(type);
+    if (type == EV_MB2WC) {
+        CVCMMapIndex::FreeMB2WC();
+    } else {
+        CVCMMapIndex::FreeWC2MB();
+    }
+    if (sections != nullptr) {
+        for (unsigned int i = 0; i < header.wSectionCount; ++i) CVMem::Deallocate(sections[i].pEntries);
+        CVMem::Deallocate(sections);
+    }
+    sections = nullptr;
+    header.wSectionCount = 0;
+}
+
+}  // namespace
+
+unsigned short* CVCMMapIndex::s_pMB2WC = nullptr;
+const unsigned short* CVCMMapIndex::s_apWC2MB[256] = {};
+bool CVCMMapIndex::s_bWC2MBIndexed = false;
+
+unsigned short VCMMap_LookupMB2WC(unsigned short code) {
+    const int index = CVCMMap::FindSectionIndex(code, EV_MB2WC);
+    if (index < 0) return kVCMMapNoEntry;
+    const _VCMMapSection& section = CVCMMap::m_pSectionMB2WC[index];
+    return section.pEntries[code - section.wFirstCode];
+}
+
+unsigned short VCMMap_LookupWC2MB(unsigned short unit) {
+    const int index = CVCMMap::FindSectionIndex(unit, EV_WC2MB);
+    if (index < 0) return kVCMMapNoEntry;
+    const _VCMMapSection& section = CVCMMap::m_pSectionWC2MB[index];
+    const unsigned short entry = section.pEntries[unit - section.wFirstCode];
+    // An entry 0x0080-0x00FF would be a single byte, which the multibyte
+    // side never reads back as this character.
+    if (entry >= 0x0080 && entry <= 0x00FF) return kVCMMapNoEntry;
+    return entry;
+}
+
+void CVCMMapIndex::BuildMB2WC() {
+    FreeMB2WC();
+    unsigned short* index = static_cast<unsigned short*>(
+        CVMem::Allocate(kMB2WCIndexSize * sizeof(unsigned short), VOS_HERE));
+    // Without the index the converters fall back to the section search.
+    if (index == nullptr) return;
+    for (unsigned int i = 0; i < kMB2WCIndexSize; ++i) {
+        // A trail byte 0 is always the terminator, never part of a code: the
+        // converters rely on finding no entry there.
+        index[i] = (i & 0xFF) == 0 ? kVCMMapNoEntry
+                                   : VCMMap_LookupMB2WC(static_cast<unsigned short>(kMB2WCIndexBase + i));
+    }
+    s_pMB2WC = index;
+}
+
+void CVCMMapIndex::FreeMB2WC() {
+    CVMem::Deallocate(s_pMB2WC);
+    s_pMB2WC = nullptr;
+}
+
+void CVCMMapIndex::BuildWC2MB() {
+    FreeWC2MB();
+    for (unsigned int page = 0; page < 256; ++page) {
+        s_apWC2MB[page] = s_aNoCodePage;
+        unsigned short* entries = nullptr;
+        for (unsigned int low = 0; low < 256; ++low) {
+            const unsigned int unit = page << 8 | low;
+            if (unit < 0x80) continue;
+            const unsigned short entry = VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+            if (entry == kVCMMapNoEntry) continue;
+            if (entries == nullptr) {
+                entries = static_cast<unsigned short*>(CVMem::Allocate(256 * sizeof(unsigned short), VOS_HERE));
+                if (entries == nullptr) {
+                    FreeWC2MB();
+                    return;
+                }
+                memcpy(entries, s_aNoCodePage, 256 * sizeof(unsigned short));
+                s_apWC2MB[page] = entries;
+            }
+            entries[low] = entry;
+        }
+    }
+    s_bWC2MBIndexed = true;
+}
+
+void CVCMMapIndex::FreeWC2MB() {
+    for (const unsigned short*& page : s_apWC2MB) {
+        if (page != s_aNoCodePage) CVMem::Deallocate(const_cast<unsigned short*>(page));
+        page = nullptr;
+    }
+    s_bWC2MBIndexed = false;
+}
+
+int CVCMMap::GlobalInit() {
+    GlobalUnInit();
+    const int loaded =
+        InitializeMapData(const_cast<char*>(reinterpret_cast<const char*>(g_VCMMapImageMB2WC)), EV_MB2WC) &&
+        InitializeMapData(const_cast<char*>(reinterpret_cast<const char*>(g_VCMMapImageWC2MB)), EV_WC2MB);
+    if (!loaded) {
+        GlobalUnInit();
+        return 0;
+    }
+    return 1;
+}
+
+void CVCMMap::GlobalUnInit() {
+    FreeTable(EV_MB2WC);
+    FreeTable(EV_WC2MB);
+}
+
+int CVCMMap::InitializeMapData(char* image, EVConversionType type) {
+    if (image == nullptr) return 0;
+    if (type != EV_MB2WC && type != EV_WC2MB) return 1;
+
+    // A table loaded earlier would otherwise be lost with its memory.
+    FreeTable(type);
+
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(image);
+    _VCMMapHeader header;
+    header.wTag = ReadWord(p);
+    header.wFormat = ReadWord(p + 2);
+    header.wSectionCount = ReadWord(p + 4);
+    header.wReserved = ReadWord(p + 6);
+
+    const unsigned int count = header.wSectionCount;
+    _VCMMapSection* sections = nullptr;
+    if (count > 0) {
+        sections = static_cast<_VCMMapSection*>(CVMem::Allocate(count * sizeof(_VCMMapSection), VOS_HERE));
+        if (sections == nullptr) return 0;
+        memset(sections, 0, count * sizeof(_VCMMapSection));
+    }
+    const unsigned char* directory = p + 8;
+    for (unsigned int i = 0; i < count; ++i) {
+        sections[i].wFirstCode = ReadWord(directory + 4 * i);
+        sections[i].wCodeCount = ReadWord(directory + 4 * i + 2);
+    }
+    const unsigned char* entries = directory + 4 * count;
+    for (unsigned int i = 0; i < count; ++i) {
+        const unsigned int codes = sections[i].wCodeCount;
+        if (codes == 0) continue;
+        unsigned short* array = static_cast<unsigned short*>(CVMem::Allocate(codes * sizeof(unsigned short), VOS_HERE));
+        if (array == nullptr) {
+            for (unsigned int j = 0; j < i; ++j) CVMem::Deallocate(sections[j].pEntries);
+            CVMem::Deallocate(sections);
+            return 0;
+        }
+        for (unsigned int k = 0; k < codes; ++k) array[k] = ReadWord(entries + 2 * k);
+        sections[i].pEntries = array;
+        entries += 2 * codes;
+    }
+
+    HeaderOf(type) = header;
+    SectionsOf(type) = sections;
+    if (type == EV_MB2WC) {
+        CVCMMapIndex::BuildMB2WC();
+    } else {
+        CVCMMapIndex::BuildWC2MB();
+    }
+    return 1;
+}
+
+int CVCMMap::FindSectionIndex(unsigned short code, EVConversionType type) {
+    if (type != EV_MB2WC && type != EV_WC2MB) return -1;
+    const _VCMMapSection* sections = SectionsOf(type);
+    const int count = HeaderOf(type).wSectionCount;
+    if (sections == nullptr || count == 0) return -1;
+
+    const int last = count - 1;
+    const unsigned int c = code;
+    if (c < sections[0].wFirstCode) return -1;
+    if (c >= static_cast<unsigned int>(sections[last].wFirstCode) + sections[last].wCodeCount) return -1;
+    if (c < static_cast<unsigned int>(sections[0].wFirstCode) + sections[0].wCodeCount) return 0;
+    if (c >= sections[last].wFirstCode) return last;
+
+    int lo = 0;
+    int hi = last;
+    while (lo < hi) {
+        const int mid = (lo + hi) >> 1;
+        const unsigned int first = sections[mid].wFirstCode;
+        if (c < first) {
+            hi = mid;
+        } else if (c < first + sections[mid].wCodeCount) {
+            return mid;
+        } else {
+            lo = mid + 1;
+        }
+    }
+    return -1;
+}
+
+VOS_NAMESPACE_END

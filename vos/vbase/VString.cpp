@@ -1,0 +1,576 @@
+// CVString: one exact-size counted block per non-empty text.
+//
+// Block layout, in memory order: the 32-bit length (CVStringData), the units,
+// one zero unit; m_pData points at the first unit. Every replacing operation
+// allocates the new block before it frees the old one, so an argument may
+// point into the string's own text.
+#include "vos/VString.h"
+
+#include <stdarg.h>
+#include <string.h>
+
+#include "vos/VCMMap.h"
+#include "vos/VMem.h"
+
+VOS_NAMESPACE_BEGIN
+
+static_assert(sizeof(CVStringData) == sizeof(int32_t), "the length word is 32 bits");
+static_assert(VCountedBlockOffset<unsigned short>() == sizeof(CVStringData),
+              "the units start right after the length word");
+
+namespace {
+
+// The largest length whose block size, (length + 3) * 2 bytes, still fits in
+// a 32-bit size and in an int.
+const int kMaxLength = 0x3FFFFFF0;
+
+inline bool Contains(const unsigned short* set, unsigned short c) {
+    for (; *set != 0; ++set) {
+        if (*set == c) return true;
+    }
+    return false;
+}
+
+// The first position at or after start where the count units of sub begin in
+// the length units of text, or -1.
+int FindUnits(const unsigned short* text, int length, int start, const unsigned short* sub, int count) {
+    if (count > length - start) return -1;
+    const unsigned short first = sub[0];
+    const int last = length - count;
+    for (int i = start; i <= last; ++i) {
+        if (text[i] != first) continue;
+        if (memcmp(text + i + 1, sub + 1, static_cast<size_t>(count - 1) * sizeof(unsigned short)) == 0) return i;
+    }
+    return -1;
+}
+
+// Converts narrow text in the multibyte code page into a string: a zeroed
+// temporary of n + 3 units receives at most n units, and the string gets a
+// buffer of exactly the units produced.
+void NarrowToString(const char* s, CVString& out) {
+    out.ReleaseData();
+    const size_t bytes = strlen(s);
+    if (bytes == 0 || bytes > static_cast<size_t>(kMaxLength)) return;
+    const int n = static_cast<int>(bytes);
+    const unsigned long tempBytes = (static_cast<unsigned long>(n) + 3u) * sizeof(unsigned short);
+    unsigned short* temp = static_cast<unsigned short*>(CVMem::Allocate(tempBytes, VOS_HERE));
+    if (temp == nullptr) return;
+    memset(temp, 0, tempBytes);
+    int produced = CVCMMap::MultiByteToWideChar(0, s, n, temp, n);
+    if (produced > n) produced = n;
+    if (produced >= 0 && out.AllocateData(produced) != 0) {
+        memcpy(out.m_pData, temp, static_cast<size_t>(produced) * sizeof(unsigned short));
+    }
+    CVMem::Deallocate(temp);
+}
+
+}  // namespace
+
+// ---- buffer -----------------------------------------------------------------
+
+int CVString::AllocateData(int length) {
+    m_pData = nullptr;
+    if (length < 0 || length > kMaxLength) return 0;
+    const unsigned long bytes = (static_cast<unsigned long>(length) + 3u) * sizeof(unsigned short);
+    char* block = static_cast<char*>(CVMem::Allocate(bytes, VOS_HERE));
+    if (block == nullptr) return 0;
+    memset(block, 0, bytes);
+    CVStringData* header = ::new (static_cast<void*>(block)) CVStringData;
+    header->nDataLength = length;
+    m_pData = reinterpret_cast<unsigned short*>(block + sizeof(CVStringData));
+    return 1;
+}
+
+void CVString::ReleaseData() {
+    if (m_pData == nullptr) return;
+    CVMem::Deallocate(reinterpret_cast<char*>(m_pData) - sizeof(CVStringData));
+    m_pData = nullptr;
+}
+
+void CVString::AssignUnits(const unsigned short* s, int count) {
+    unsigned short* old = m_pData;
+    if (count <= 0 || AllocateData(count) == 0) {
+        m_pData = old;
+        ReleaseData();
+        return;
+    }
+    memcpy(m_pData, s, static_cast<size_t>(count) * sizeof(unsigned short));
+    unsigned short* fresh = m_pData;
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+}
+
+void CVString::AppendUnits(const unsigned short* s, int count) {
+    const int length = GetLength();
+    if (count > kMaxLength - length) {
+        ReleaseData();
+        return;
+    }
+    unsigned short* old = m_pData;
+    if (AllocateData(length + count) == 0) {
+        m_pData = old;
+        ReleaseData();
+        return;
+    }
+    unsigned short* fresh = m_pData;
+    if (length > 0) memcpy(fresh, old, static_cast<size_t>(length) * sizeof(unsigned short));
+    memcpy(fresh + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+}
+
+// ---- construction and assignment ---------------------------------------------
+
+CVString::CVString() : m_pData(nullptr) {}
+
+CVString::CVString(const unsigned short* s) : m_pData(nullptr) {
+    if (s != nullptr) AssignUnits(s, wcslen(s));
+}
+
+CVString::CVString(const char* s) : m_pData(nullptr) {
+    if (s == nullptr || *s == 0) return;
+    NarrowToString(s, *this);
+}
+
+CVString::CVString(const CVString& other) : m_pData(nullptr) {
+    if (other.m_pData == nullptr) return;
+    const int length = other.GetLength();
+    if (AllocateData(length) == 0) return;
+    memcpy(m_pData, other.m_pData, static_cast<size_t>(length) * sizeof(unsigned short));
+}
+
+CVString::~CVString() { ReleaseData(); }
+
+CVString& CVString::operator=(const CVString& other) {
+    if (this == &other) return *this;
+    ReleaseData();
+    if (other.m_pData == nullptr) return *this;
+    const int length = other.GetLength();
+    if (AllocateData(length) == 0) return *this;
+    memcpy(m_pData, other.m_pData, static_cast<size_t>(length) * sizeof(unsigned short));
+    return *this;
+}
+
+CVString& CVString::operator=(const char* s) {
+    CVString temp(s);
+    return *this = temp;
+}
+
+CVString& CVString::operator=(const unsigned short* s) {
+    AssignUnits(s, s == nullptr ? 0 : wcslen(s));
+    return *this;
+}
+
+// ---- access -----------------------------------------------------------------
+
+int CVString::GetLength() const { return m_pData == nullptr ? 0 : VCountedBlockCount(m_pData); }
+
+int CVString::GetCharCount() const { return GetLength(); }
+
+int CVString::IsEmpty() const { return GetLength() == 0 ? 1 : 0; }
+
+void CVString::Empty() { ReleaseData(); }
+
+unsigned short CVString::GetAt(int i) const {
+    if (m_pData == nullptr || i < 0 || i >= GetLength()) return 0;
+    return m_pData[i];
+}
+
+void CVString::SetAt(int i, int ch) {
+    if (m_pData == nullptr || i < 0 || i >= GetLength()) return;
+    m_pData[i] = static_cast<unsigned short>(ch);
+}
+
+unsigned short CVString::operator[](int i) const { return m_pData == nullptr ? 0 : m_pData[i]; }
+
+unsigned short* CVString::GetBuffer(int n) { return m_pData + n; }
+
+void CVString::ReleaseBuffer() {}
+
+unsigned short* CVString::GetBufferSetLength(int n) {
+    if (n < 0) n = 0;
+    const int length = GetLength();
+    unsigned short* old = m_pData;
+    if (AllocateData(n) == 0) {
+        m_pData = old;
+        ReleaseData();
+        return nullptr;
+    }
+    unsigned short* fresh = m_pData;
+    if (old != nullptr) memcpy(fresh, old, static_cast<size_t>(n < length ? n : length) * sizeof(unsigned short));
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+    return m_pData;
+}
+
+// ---- comparison -------------------------------------------------------------
+
+namespace {
+
+int CompareTexts(const CVString& self, const unsigned short* s, int (*primitive)(const unsigned short*, const unsigned short*)) {
+    const bool otherEmpty = s == nullptr || *s == 0;
+    if (self.IsEmpty()) return otherEmpty ? 0 : -1;
+    if (otherEmpty) return 1;
+    return primitive(self.m_pData, s);
+}
+
+int Ordinal(const unsigned short* a, const unsigned short* b) { return wcscmp(a, b); }
+int NoCase(const unsigned short* a, const unsigned short* b) { return _wcsicmp(a, b); }
+
+}  // namespace
+
+int CVString::Compare(CVString other) const { return CompareTexts(*this, other.IsEmpty() ? nullptr : other.m_pData, Ordinal); }
+
+int CVString::Compare(const unsigned short* s) const { return CompareTexts(*this, s, Ordinal); }
+
+int CVString::Compare(const char* s) const {
+    CVString other(s);
+    return CompareTexts(*this, other.IsEmpty() ? nullptr : other.m_pData, Ordinal);
+}
+
+int CVString::CompareNoCase(CVString other) const {
+    return CompareTexts(*this, other.IsEmpty() ? nullptr : other.m_pData, NoCase);
+}
+
+int CVString::CompareNoCase(const unsigned short* s) const { return CompareTexts(*this, s, NoCase); }
+
+int CVString::CompareNoCase(const char* s) const {
+    CVString other(s);
+    return CompareTexts(*this, other.IsEmpty() ? nullptr : other.m_pData, NoCase);
+}
+
+// ---- search -----------------------------------------------------------------
+
+int CVString::Find(int ch, int start) const {
+    const int length = GetLength();
+    if (start < 0) start = 0;
+    if (length == 0 || start >= length) return -1;
+    const unsigned short c = static_cast<unsigned short>(ch);
+    // The unit at length is the terminator, so a search for 0 ends there.
+    for (int i = start; i <= length; ++i) {
+        if (m_pData[i] == c) return i;
+    }
+    return -1;
+}
+
+int CVString::Find(const unsigned short* sub, int start) const {
+    const int length = GetLength();
+    if (start < 0) start = 0;
+    if (length == 0 || sub == nullptr || start > length) return -1;
+    const int count = wcslen(sub);
+    if (count == 0) return start < length ? start : -1;
+    return FindUnits(m_pData, length, start, sub, count);
+}
+
+int CVString::Find(const char* sub, int start) const {
+    CVString text(sub);
+    if (text.IsEmpty()) return -1;
+    return Find(static_cast<const unsigned short*>(text.m_pData), start);
+}
+
+int CVString::ReverseFind(int ch) const {
+    const int length = GetLength();
+    if (length == 0) return -1;
+    const unsigned short c = static_cast<unsigned short>(ch);
+    for (int i = length; i >= 0; --i) {
+        if (m_pData[i] == c) return i;
+    }
+    return -1;
+}
+
+int CVString::FindOneOf(const unsigned short* set) const {
+    const int length = GetLength();
+    if (length == 0 || set == nullptr) return -1;
+    for (int i = 0; i < length; ++i) {
+        if (m_pData[i] != 0 && Contains(set, m_pData[i])) return i;
+    }
+    return -1;
+}
+
+// ---- extraction -------------------------------------------------------------
+
+CVString CVString::Mid(int first) const {
+    if (first < 0) first = 0;
+    return Mid(first, GetLength() - first);
+}
+
+CVString CVString::Mid(int first, int count) const {
+    CVString result;
+    const int length = GetLength();
+    if (first < 0) first = 0;
+    if (length == 0 || count <= 0 || first >= length) return result;
+    if (count > length - first) count = length - first;
+    result.AssignUnits(m_pData + first, count);
+    return result;
+}
+
+CVString CVString::Left(int n) const { return Mid(0, n); }
+
+CVString CVString::Right(int n) const {
+    const int length = GetLength();
+    if (length == 0) return CVString();
+    if (n < 0) n = 0;
+    return n < length ? Mid(length - n, n) : Mid(0, n);
+}
+
+// ---- concatenation ----------------------------------------------------------
+
+CVString& CVString::operator+=(const CVString& s) {
+    if (s.IsEmpty()) return *this;
+    if (IsEmpty()) return *this = s;
+    AppendUnits(s.m_pData, s.GetLength());
+    return *this;
+}
+
+CVString& CVString::operator+=(unsigned short ch) {
+    AppendUnits(&ch, 1);
+    return *this;
+}
+
+CVString& CVString::operator+=(const unsigned short* s) {
+    if (s == nullptr || *s == 0) return *this;
+    if (IsEmpty()) return *this = s;
+    AppendUnits(s, wcslen(s));
+    return *this;
+}
+
+CVString& CVString::operator+=(const char* s) {
+    if (s == nullptr || *s == 0) return *this;
+    CVString text(s);
+    if (IsEmpty()) return *this = text;
+    if (text.IsEmpty()) return *this;
+    AppendUnits(text.m_pData, text.GetLength());
+    return *this;
+}
+
+CVString operator+(const CVString& a, const CVString& b) {
+    CVString result(a);
+    result += b;
+    return result;
+}
+
+CVString operator+(const CVString& a, const char* b) {
+    CVString result(a);
+    result += b;
+    return result;
+}
+
+CVString operator+(const CVString& a, const unsigned short* b) {
+    CVString result(a);
+    result += b;
+    return result;
+}
+
+CVString operator+(const char* a, const CVString& b) {
+    CVString result(a);
+    result += b;
+    return result;
+}
+
+CVString operator+(const unsigned short* a, const CVString& b) {
+    CVString result(a);
+    result += b;
+    return result;
+}
+
+// ---- case, order and trimming -------------------------------------------------
+
+void CVString::MakeUpper() {
+    if (!IsEmpty()) _wcsupr(m_pData);
+}
+
+void CVString::MakeLower() {
+    if (!IsEmpty()) _wcslwr(m_pData);
+}
+
+void CVString::MakeReverse() {
+    if (!IsEmpty()) _wcsrev(m_pData);
+}
+
+void CVString::TrimLeft() { TrimLeft(static_cast<unsigned char>(' ')); }
+
+void CVString::TrimRight() { TrimRight(static_cast<unsigned char>(' ')); }
+
+void CVString::TrimLeft(unsigned char c) {
+    TrimLeftWhere([](unsigned short unit, const void* arg) { return unit == *static_cast<const unsigned char*>(arg); }, &c);
+}
+
+void CVString::TrimRight(unsigned char c) {
+    TrimRightWhere([](unsigned short unit, const void* arg) { return unit == *static_cast<const unsigned char*>(arg); }, &c);
+}
+
+void CVString::TrimLeft(const unsigned short* set) {
+    if (set == nullptr || *set == 0) return;
+    TrimLeftWhere([](unsigned short unit, const void* arg) { return Contains(static_cast<const unsigned short*>(arg), unit); }, set);
+}
+
+void CVString::TrimRight(const unsigned short* set) {
+    if (set == nullptr || *set == 0) return;
+    TrimRightWhere([](unsigned short unit, const void* arg) { return Contains(static_cast<const unsigned short*>(arg), unit); }, set);
+}
+
+void CVString::TrimLeftWhere(bool (*trimmed)(unsigned short, const void*), const void* arg) {
+    const int length = GetLength();
+    int first = 0;
+    while (first < length && trimmed(m_pData[first], arg)) ++first;
+    if (first == 0) return;
+    AssignUnits(m_pData + first, length - first);
+}
+
+void CVString::TrimRightWhere(bool (*trimmed)(unsigned short, const void*), const void* arg) {
+    const int length = GetLength();
+    int end = length;
+    while (end > 0 && trimmed(m_pData[end - 1], arg)) --end;
+    if (end == length) return;
+    AssignUnits(m_pData, end);
+}
+
+// ---- editing ----------------------------------------------------------------
+
+int CVString::Replace(unsigned short from, unsigned short to) {
+    const int length = GetLength();
+    if (length == 0 || from == to) return 0;
+    int count = 0;
+    for (int i = 0; i < length; ++i) {
+        if (m_pData[i] == from) {
+            m_pData[i] = to;
+            ++count;
+        }
+    }
+    return count;
+}
+
+int CVString::Replace(const unsigned short* from, const unsigned short* to) {
+    if (from == nullptr || to == nullptr || IsEmpty()) return 0;
+    const int fromLength = wcslen(from);
+    if (fromLength == 0) return 0;
+    const int toLength = wcslen(to);
+    // Embedded zero units are not supported: the text ends at the first one.
+    const int length = wcslen(m_pData);
+
+    int count = 0;
+    for (int i = FindUnits(m_pData, length, 0, from, fromLength); i >= 0;
+         i = FindUnits(m_pData, length, i + fromLength, from, fromLength)) {
+        ++count;
+    }
+    if (count == 0) return 0;
+
+    const int64_t newLength = static_cast<int64_t>(length) + static_cast<int64_t>(count) * (toLength - fromLength);
+    if (newLength > kMaxLength) return 0;
+    if (newLength == 0) {
+        ReleaseData();
+        return count;
+    }
+    unsigned short* old = m_pData;
+    if (AllocateData(static_cast<int>(newLength)) == 0) {
+        m_pData = old;
+        return 0;
+    }
+    unsigned short* out = m_pData;
+    int done = 0;
+    for (int i = FindUnits(old, length, 0, from, fromLength); i >= 0;
+         i = FindUnits(old, length, i + fromLength, from, fromLength)) {
+        memcpy(out, old + done, static_cast<size_t>(i - done) * sizeof(unsigned short));
+        out += i - done;
+        memcpy(out, to, static_cast<size_t>(toLength) * sizeof(unsigned short));
+        out += toLength;
+        done = i + fromLength;
+    }
+    memcpy(out, old + done, static_cast<size_t>(length - done) * sizeof(unsigned short));
+    unsigned short* fresh = m_pData;
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+    return count;
+}
+
+int CVString::Delete(int index, int count) {
+    const int length = GetLength();
+    if (length == 0) return 0;
+    if (count <= 0 || index >= length) return length;
+    if (index < 0) index = 0;
+    if (count > length - index) count = length - index;
+    const int newLength = length - count;
+    if (newLength == 0) {
+        ReleaseData();
+        return 0;
+    }
+    unsigned short* old = m_pData;
+    if (AllocateData(newLength) == 0) {
+        m_pData = old;
+        return -1;
+    }
+    unsigned short* fresh = m_pData;
+    memcpy(fresh, old, static_cast<size_t>(index) * sizeof(unsigned short));
+    memcpy(fresh + index, old + index + count, static_cast<size_t>(newLength - index) * sizeof(unsigned short));
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+    return newLength;
+}
+
+int CVString::Insert(int index, unsigned short ch) {
+    const unsigned short text[2] = {ch, 0};
+    if (IsEmpty()) {
+        // A zero unit cannot be told from the terminator in the text form.
+        AssignUnits(text, 1);
+        return m_pData == nullptr ? -1 : 0;
+    }
+    return InsertUnits(index, text, 1);
+}
+
+int CVString::Insert(int index, const unsigned short* s) {
+    if (s == nullptr) return -1;
+    if (IsEmpty()) {
+        *this = s;
+        return 0;
+    }
+    return InsertUnits(index, s, wcslen(s));
+}
+
+int CVString::InsertUnits(int index, const unsigned short* s, int count) {
+    const int length = GetLength();
+    if (count <= 0 || count > kMaxLength - length) return -1;
+    if (index < 0) index = 0;
+    if (index > length) index = length;
+    unsigned short* old = m_pData;
+    if (AllocateData(length + count) == 0) {
+        m_pData = old;
+        return -1;
+    }
+    unsigned short* fresh = m_pData;
+    memcpy(fresh, old, static_cast<size_t>(index) * sizeof(unsigned short));
+    memcpy(fresh + index, s, static_cast<size_t>(count) * sizeof(unsigned short));
+    memcpy(fresh + index + count, old + index, static_cast<size_t>(length - index) * sizeof(unsigned short));
+    m_pData = old;
+    ReleaseData();
+    m_pData = fresh;
+    return length + count + 1;
+}
+
+// ---- formatting -------------------------------------------------------------
+
+void CVString::Format(const unsigned short* format, ...) {
+    if (format == nullptr) {
+        ReleaseData();
+        return;
+    }
+    // vswprintf's contract: 512 units of room, the result cut at 511.
+    unsigned short* buffer = static_cast<unsigned short*>(CVMem::Allocate(512 * sizeof(unsigned short), VOS_HERE));
+    if (buffer == nullptr) {
+        ReleaseData();
+        return;
+    }
+    memset(buffer, 0, 512 * sizeof(unsigned short));
+    va_list args;
+    va_start(args, format);
+    const int count = vswprintf(buffer, format, args);
+    va_end(args);
+    AssignUnits(buffer, count);
+    CVMem::Deallocate(buffer);
+}
+
+VOS_NAMESPACE_END
