@@ -185,7 +185,7 @@ void CVString::SetAt(int i, int ch) {
 
 unsigned short CVString::operator[](int i) const { return m_pData == nullptr ? 0 : m_pData[i]; }
 
-unsigned short* CVString::GetBuffer(int n) { return m_pData + n; }
+unsigned short* CVString::GetBuffer(int n) { return m_pData == nullptr ? nullptr : m_pData + n; }
 
 void CVString::ReleaseBuffer() {}
 
