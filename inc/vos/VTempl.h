@@ -40,6 +40,7 @@ inline void VDestructElements(T* p, int n) {
 
 // The array keeps integers, pointers and plain records without calling the
 // element helpers: new slots are zero-filled, dropped ones simply forgotten.
+// A plain record whose helpers must run anyway specialises this to false.
 template <typename T>
 struct VIsPlainElement : std::integral_constant<bool, std::is_trivial<T>::value> {};
 

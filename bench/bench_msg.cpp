@@ -1,0 +1,236 @@
+// Message bus and timers, each beside its peer:
+//   BM_Send10Observers/bus       CVMsg::SendMessage to 10 observers
+//   BM_Send10Observers/direct    the same 10 Update calls made directly
+//   BM_PostRoundTrip/bus         post -> Java looper -> native dispatch -> observer
+//   BM_PostRoundTrip/bare_jni    CallStaticVoidMethod into Java that calls back
+//   BM_TimerLateness/timer       50 timers of mixed periods for 10 s
+//   BM_TimerLateness/sleep_until one thread sleeping to the same deadlines
+// Round trips and lateness report percentiles as counters (p50_us, p99_us,
+// p50_ms, ...). The process hosts a Java VM started in main.
+#include <benchmark/benchmark.h>
+#include <jni.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "vos/vos.h"
+
+using _palex_zu::CVMsg;
+using _palex_zu::CVTimer;
+
+namespace {
+
+JavaVM* g_vm = nullptr;
+JNIEnv* g_env = nullptr;
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+class Sink : public _palex_zu::CVMsgObserver {
+public:
+    int Update(unsigned int id, unsigned int wParam, int lParam) override {
+        sum += wParam + static_cast<unsigned int>(lParam);
+        return 0;
+    }
+    unsigned int sum = 0;
+};
+
+void BM_Send10Observers_bus(benchmark::State& state) {
+    Sink sinks[10];
+    for (Sink& s : sinks) CVMsg::AttachMsgObserver(200, &s);
+    unsigned int w = 0;
+    for (auto _ : state) {
+        CVMsg::SendMessage(200, ++w, 1);
+    }
+    CVMsg::RemoveAllMsgObserver();
+    benchmark::DoNotOptimize(sinks[9].sum);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_Send10Observers_direct(benchmark::State& state) {
+    Sink sinks[10];
+    _palex_zu::CVMsgObserver* observers[10];
+    for (int i = 0; i < 10; ++i) observers[i] = &sinks[i];
+    benchmark::DoNotOptimize(observers);
+    unsigned int w = 0;
+    for (auto _ : state) {
+        ++w;
+        for (_palex_zu::CVMsgObserver* o : observers) {
+            if (o->Update(200, w, 1)) break;
+        }
+    }
+    benchmark::DoNotOptimize(sinks[9].sum);
+    state.SetItemsProcessed(state.iterations());
+}
+
+std::atomic<unsigned int> g_arrived{0};
+
+class Arrival : public _palex_zu::CVMsgObserver {
+public:
+    int Update(unsigned int id, unsigned int wParam, int) override {
+        g_arrived.store(wParam, std::memory_order_release);
+        return 1;
+    }
+};
+
+void ReportRoundTrips(benchmark::State& state, std::vector<double>& us) {
+    state.counters["p50_us"] = Percentile(us, 0.50);
+    state.counters["p99_us"] = Percentile(us, 0.99);
+}
+
+void BM_PostRoundTrip_bus(benchmark::State& state) {
+    Arrival arrival;
+    CVMsg::AttachMsgObserver(201, &arrival);
+    std::vector<double> us;
+    unsigned int seq = 0;
+    for (auto _ : state) {
+        ++seq;
+        const auto start = std::chrono::steady_clock::now();
+        CVMsg::PostMessage(201, seq, 0);
+        while (g_arrived.load(std::memory_order_acquire) != seq) {
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    }
+    CVMsg::RemoveAllMsgObserver();
+    ReportRoundTrips(state, us);
+}
+
+void JNICALL BareBack(JNIEnv*, jclass, jint id, jint wParam, jint lParam) {
+    g_arrived.store(static_cast<unsigned int>(wParam), std::memory_order_release);
+}
+
+void BM_PostRoundTrip_bare_jni(benchmark::State& state) {
+    jclass cls = g_env->FindClass("vosbench/BareRoundTrip");
+    if (cls == nullptr) {
+        state.SkipWithError("bench class missing");
+        return;
+    }
+    JNINativeMethod back = {const_cast<char*>("back"), const_cast<char*>("(III)V"), reinterpret_cast<void*>(BareBack)};
+    g_env->RegisterNatives(cls, &back, 1);
+    jmethodID call = GetStaticMethodID(g_env, cls, "call", "(III)V");
+    std::vector<double> us;
+    unsigned int seq = 0;
+    for (auto _ : state) {
+        ++seq;
+        const auto start = std::chrono::steady_clock::now();
+        g_env->CallStaticVoidMethod(cls, call, 201, static_cast<jint>(seq), 0);
+        while (g_arrived.load(std::memory_order_acquire) != seq) {
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    }
+    g_env->DeleteLocalRef(cls);
+    ReportRoundTrips(state, us);
+}
+
+// Mixed periods, 100 ms to 1.5 s, and first delays spread over a second.
+unsigned int PeriodOf(int i) { return 100u + static_cast<unsigned int>((i * 137) % 1400); }
+unsigned int DelayOf(int i) { return static_cast<unsigned int>((i * 53) % 1000); }
+
+struct LatenessLog {
+    std::mutex lock;
+    std::vector<double> ms;
+    unsigned int planned[CVTimer::MAX_TIMERS + 1];
+};
+LatenessLog g_late;
+
+// Runs on the timer thread with the timer lock held: the slot's last tick is
+// the tick at which this firing was decided.
+void TimerFired(unsigned long id, void*) {
+    for (const CVTimer::tagCTimerData& slot : CVTimer::s_TimerQueue) {
+        if (slot.nID != id) continue;
+        std::lock_guard<std::mutex> lock(g_late.lock);
+        g_late.ms.push_back(static_cast<double>(static_cast<int>(slot.nLastTick - g_late.planned[id])));
+        g_late.planned[id] = slot.nLastTick + slot.nPeriod;
+        return;
+    }
+}
+
+void ReportLateness(benchmark::State& state, std::vector<double>& ms) {
+    state.counters["firings"] = static_cast<double>(ms.size());
+    state.counters["min_ms"] = ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end());
+    state.counters["p50_ms"] = Percentile(ms, 0.50);
+    state.counters["p90_ms"] = Percentile(ms, 0.90);
+    state.counters["p99_ms"] = Percentile(ms, 0.99);
+    state.counters["max_ms"] = ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end());
+}
+
+void BM_TimerLateness_timer(benchmark::State& state) {
+    CVTimer::Init();
+    for (auto _ : state) {
+        g_late.ms.clear();
+        CVTimer::s_ListMutex.Lock(0xFFFFFFFF);
+        const unsigned int now = V_GetTickCount();
+        for (int i = 0; i < CVTimer::MAX_TIMERS; ++i) {
+            g_late.planned[i + 1] = now + DelayOf(i);
+            CVTimer::SetTimer(static_cast<unsigned long>(i + 1), TimerFired, nullptr, DelayOf(i), PeriodOf(i), 0);
+        }
+        CVTimer::s_ListMutex.Unlock();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        CVTimer::KillAll();
+    }
+    std::lock_guard<std::mutex> lock(g_late.lock);
+    ReportLateness(state, g_late.ms);
+}
+
+void BM_TimerLateness_sleep_until(benchmark::State& state) {
+    std::vector<double> ms;
+    for (auto _ : state) {
+        using Clock = std::chrono::steady_clock;
+        const auto begin = Clock::now();
+        std::vector<Clock::time_point> due(CVTimer::MAX_TIMERS);
+        for (int i = 0; i < CVTimer::MAX_TIMERS; ++i) due[i] = begin + std::chrono::milliseconds(DelayOf(i));
+        while (Clock::now() - begin < std::chrono::seconds(10)) {
+            const auto next = std::min_element(due.begin(), due.end());
+            std::this_thread::sleep_until(*next);
+            const auto now = Clock::now();
+            for (size_t i = 0; i < due.size(); ++i) {
+                if (due[i] > now) continue;
+                ms.push_back(std::chrono::duration<double, std::milli>(now - due[i]).count());
+                due[i] = now + std::chrono::milliseconds(PeriodOf(static_cast<int>(i)));
+            }
+        }
+    }
+    ReportLateness(state, ms);
+}
+
+}  // namespace
+
+BENCHMARK(BM_Send10Observers_bus)->Name("BM_Send10Observers/bus");
+BENCHMARK(BM_Send10Observers_direct)->Name("BM_Send10Observers/direct");
+BENCHMARK(BM_PostRoundTrip_bus)->Name("BM_PostRoundTrip/bus")->Iterations(20000);
+BENCHMARK(BM_PostRoundTrip_bare_jni)->Name("BM_PostRoundTrip/bare_jni")->Iterations(20000);
+BENCHMARK(BM_TimerLateness_timer)->Name("BM_TimerLateness/timer")->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TimerLateness_sleep_until)
+    ->Name("BM_TimerLateness/sleep_until")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    JavaVMOption options[2];
+    options[0].optionString = const_cast<char*>("-Djava.class.path=" VOS_BENCH_CLASSPATH);
+    options[1].optionString = const_cast<char*>("-Djava.library.path=" VOS_BENCH_LIBPATH);
+    JavaVMInitArgs args;
+    args.version = JNI_VERSION_1_8;
+    args.nOptions = 2;
+    args.options = options;
+    args.ignoreUnrecognized = JNI_FALSE;
+    void* env = nullptr;
+    if (JNI_CreateJavaVM(&g_vm, &env, &args) != JNI_OK) return 2;
+    g_env = static_cast<JNIEnv*>(env);
+    JVMContainer::InitVM(g_vm);
+    _palex_zu::_VosEnv_t vosEnv;
+    if (_palex_zu::CVVos::GlobalInit(vosEnv) != 1) return 3;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    _palex_zu::CVVos::GlobalUnInit();
+    return 0;
+}

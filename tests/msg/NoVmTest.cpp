@@ -1,0 +1,80 @@
+// The bus, the bridge and the lifecycle in a process without a Java VM: the
+// bus cannot start, and everything that needs it fails cleanly.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/TestSupport.h"
+#include "vos/vos.h"
+
+using _palex_zu::CVException;
+using _palex_zu::CVMsg;
+using _palex_zu::CVVos;
+using _palex_zu::_VosEnv_t;
+
+namespace {
+class Silent : public _palex_zu::CVMsgObserver {
+public:
+    int Update(unsigned int, unsigned int, int) override { return ++calls; }
+    int calls = 0;
+};
+}  // namespace
+
+TEST(NoVm, BridgeHasNoVmAndNoEnvironment) {
+    JVMContainer::InitVM(nullptr);
+    EXPECT_EQ(nullptr, JVMContainer::GetJVM());
+    JNIEnv* env = nullptr;
+    EXPECT_EQ(0, JVMContainer::GetEnvironment(&env));
+    EXPECT_EQ(nullptr, env);
+    std::thread([] {
+        JNIEnv* other = nullptr;
+        EXPECT_EQ(0, JVMContainer::GetEnvironment(&other));
+        EXPECT_EQ(nullptr, other);
+    }).join();
+}
+
+TEST(NoVm, BusOperationsFailWhileTheBusIsDown) {
+    Silent o;
+    EXPECT_EQ(0, CVMsg::PostMessage(17, 0, 0));
+    EXPECT_EQ(0, CVMsg::PostMessage(16, 0, 0));
+    EXPECT_EQ(0, VMsg_JNI_PostMessage(17, 0, 0));
+    EXPECT_EQ(0, CVMsg::SendMessage(17, 0, 0));
+    EXPECT_EQ(0, DispatchVMsgToObservers(17, 0, 0));
+    EXPECT_EQ(0, CVMsg::AttachMsgObserver(17, &o));
+    EXPECT_EQ(0, CVMsg::AttachAllMsgsObserver(&o));
+    EXPECT_EQ(0, CVMsg::DetachMsgObserver(17, &o));
+    EXPECT_EQ(0, CVMsg::DetachAllMsgsObserver(&o));
+    EXPECT_EQ(0, CVMsg::RemoveAllMsgObserver());
+    EXPECT_EQ(0, VMsg_JNI_InitEnv());
+    VMsg_JNI_UnInitEnv();
+    Java_com_palex_zu_VMsg_OnUserCommand(nullptr, nullptr, 17, 0, 0);
+    EXPECT_EQ(0, o.calls);
+    EXPECT_EQ(0, CVException::GetLastError());
+}
+
+TEST(NoVm, BusStartWithoutVmLeavesItDown) {
+    EXPECT_EQ(0, CVMsg::GlobalInit());
+    EXPECT_EQ(nullptr, CVMsg::m_hMsg);
+    if (vostest::AllocHookAvailable()) {
+        vostest::AllocHookGuard guard;
+        vostest::FailAllocationAt(1);
+        EXPECT_EQ(0, CVMsg::GlobalInit());
+        EXPECT_EQ(nullptr, CVMsg::m_hMsg);
+    }
+}
+
+// A start that fails undoes its steps and leaves the count at 0, so every
+// later start tries again instead of reporting a library that is not up.
+TEST(NoVm, FailedStartLeavesTheLibraryDownAndRetryable) {
+    _VosEnv_t env;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_EQ(0, CVVos::GlobalInit(env)) << attempt;
+        EXPECT_EQ(0u, CVVos::m_ulRefCnt) << attempt;
+        EXPECT_EQ(nullptr, CVMsg::m_hMsg) << attempt;
+        EXPECT_EQ(nullptr, CVException::m_pLastError) << attempt;
+    }
+    CVVos::GlobalUnInit();  // unpaired: nothing to stop, no wrap-around
+    EXPECT_EQ(0u, CVVos::m_ulRefCnt);
+    EXPECT_EQ(0, CVVos::GlobalInit(env));
+    EXPECT_EQ(0u, CVVos::m_ulRefCnt);
+}

@@ -1,0 +1,268 @@
+#include "vos/VMsg.h"
+
+#include <new>
+#include <string.h>
+
+#include "vos/VException.h"
+#include "vos/VJni.h"
+#include "vos/VMem.h"
+#include "vsi/android/VJniAttach.h"
+#include "vsi/android/VMsgRecord.h"
+
+VOS_NAMESPACE_BEGIN
+
+namespace {
+
+const char kMsgModule[] = "zu/vos/vsi/VMsg";
+const char kMsgSource[] = "vos/vsi/android/VMsg";
+const uint32_t kAllMsgs = 16;  // also the highest reserved id
+
+const unsigned short kMutexName[] = {'V', 'M', 's', 'g', 'M', 'u', 't', 'e', 'x', 0};
+
+void RecordError(const char* message, unsigned int line) {
+    CVException::SetLastError(const_cast<char*>(message), kMsgModule, kMsgSource, line);
+}
+
+// Removes one pair and keeps every delivery under way on this thread in step
+// with the shifted table.
+void RemovePairAt(tagVMsgRecord* rec, int index) {
+    rec->m_arrObservers.RemoveAt(index, 1);
+    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
+        if (index < walk->nEnd) --walk->nEnd;
+        if (index < walk->nNext) --walk->nNext;
+    }
+}
+
+// The lock holder of the bus: every table change happens with it held.
+class CVMsgLock {
+public:
+    explicit CVMsgLock(tagVMsgRecord* rec) : m_pRec(rec) { m_pRec->m_cMutex.Lock(0xFFFFFFFF); }
+    ~CVMsgLock() { m_pRec->m_cMutex.Unlock(); }
+
+private:
+    tagVMsgRecord* m_pRec;
+    CVMsgLock(const CVMsgLock&);
+    CVMsgLock& operator=(const CVMsgLock&);
+};
+
+// A Java exception left pending makes the thread's next JNI call undefined;
+// the message bus reports it on the console and drops it.
+void DropPendingException(JNIEnv* env) {
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        env->ExceptionClear();
+    }
+}
+
+}  // namespace
+
+void* CVMsg::m_hMsg = nullptr;
+
+int CVMsg::GlobalInit() {
+    if (m_hMsg != nullptr) return 1;
+    void* block = CVMem::Allocate(sizeof(tagVMsgRecord), kMsgSource, __LINE__);
+    if (block == nullptr) return 0;
+    memset(block, 0, sizeof(tagVMsgRecord));
+    tagVMsgRecord* rec = ::new (block) tagVMsgRecord;
+    rec->m_pJVM = nullptr;
+    rec->m_midPostMessage = nullptr;
+    rec->m_clsVMsg = nullptr;
+    rec->m_pWalks = nullptr;
+    rec->m_cMutex.Create(kMutexName);
+    __atomic_store_n(&m_hMsg, static_cast<void*>(rec), __ATOMIC_RELEASE);
+    if (!VMsg_JNI_InitEnv()) {
+        GlobalUnInit();
+        return 0;
+    }
+    return 1;
+}
+
+void CVMsg::GlobalUnInit() {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr) return;
+    VMsg_JNI_UnInitEnv();
+    __atomic_store_n(&m_hMsg, static_cast<void*>(nullptr), __ATOMIC_RELEASE);
+    rec->~tagVMsgRecord();
+    CVMem::Deallocate(rec);
+}
+
+int CVMsg::PostMessage(unsigned int id, unsigned int wParam, int lParam) {
+    if (VMsg_Record() == nullptr) {
+        RecordError("Error: not initialized", __LINE__);
+        return 0;
+    }
+    if (id <= kAllMsgs) {
+        RecordError("Error: invalid paramters", __LINE__);
+        return 0;
+    }
+    return VMsg_JNI_PostMessage(id, wParam, lParam);
+}
+
+int CVMsg::SendMessage(unsigned int id, unsigned int wParam, int lParam) {
+    if (id <= kAllMsgs) return 0;
+    return DispatchVMsgToObservers(id, wParam, lParam);
+}
+
+int CVMsg::AttachMsgObserver(unsigned int id, CVMsgObserver* observer) {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (observer == nullptr || rec == nullptr || id <= kAllMsgs) return 0;
+    CVMsgLock lock(rec);
+    const int size = rec->m_arrObservers.GetSize();
+    for (int i = 0; i < size; ++i) {
+        const _VMsgCmdIDObserverPair_t& pair = rec->m_arrObservers[i];
+        if (pair.pObserver == observer && (pair.nCmdID == id || pair.nCmdID == kAllMsgs)) return 0;
+    }
+    _VMsgCmdIDObserverPair_t pair = {observer, id};
+    return rec->m_arrObservers.Add(pair) >= 0 ? 1 : 0;
+}
+
+int CVMsg::DetachMsgObserver(unsigned int id, CVMsgObserver* observer) {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (observer == nullptr || rec == nullptr || id <= kAllMsgs) return 0;
+    CVMsgLock lock(rec);
+    const int size = rec->m_arrObservers.GetSize();
+    for (int i = 0; i < size; ++i) {
+        const _VMsgCmdIDObserverPair_t& pair = rec->m_arrObservers[i];
+        if (pair.pObserver == observer && pair.nCmdID == id) {
+            RemovePairAt(rec, i);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CVMsg::AttachAllMsgsObserver(CVMsgObserver* observer) {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (observer == nullptr || rec == nullptr) return 0;
+    DetachAllMsgsObserver(observer);
+    CVMsgLock lock(rec);
+    _VMsgCmdIDObserverPair_t pair = {observer, kAllMsgs};
+    return rec->m_arrObservers.Add(pair) >= 0 ? 1 : 0;
+}
+
+int CVMsg::DetachAllMsgsObserver(CVMsgObserver* observer) {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (observer == nullptr || rec == nullptr) return 0;
+    CVMsgLock lock(rec);
+    int removed = 0;
+    int i = 0;
+    while (i < rec->m_arrObservers.GetSize()) {
+        if (rec->m_arrObservers[i].pObserver == observer) {
+            RemovePairAt(rec, i);
+            removed = 1;
+        } else {
+            ++i;
+        }
+    }
+    return removed;
+}
+
+int CVMsg::RemoveAllMsgObserver() {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr) return 0;
+    CVMsgLock lock(rec);
+    rec->m_arrObservers.SetSize(0, -1);
+    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
+        walk->nNext = 0;
+        walk->nEnd = 0;
+    }
+    return 1;
+}
+
+VOS_NAMESPACE_END
+
+using _palex_zu::tagVMsgRecord;
+using _palex_zu::tagVMsgWalk;
+using _palex_zu::VMsg_Record;
+
+int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam) {
+    if (id <= 16) return 0;
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr) return 0;
+    rec->m_cMutex.Lock(0xFFFFFFFF);
+    // The walk visits the pairs present when it starts; pairs appended by an
+    // Update wait for the next message, pairs removed by one are skipped.
+    tagVMsgWalk walk = {0, rec->m_arrObservers.GetSize(), rec->m_pWalks};
+    rec->m_pWalks = &walk;
+    int called = 0;
+    while (walk.nNext < walk.nEnd) {
+        const _palex_zu::_VMsgCmdIDObserverPair_t pair = rec->m_arrObservers[walk.nNext];
+        ++walk.nNext;
+        if ((pair.nCmdID != id && pair.nCmdID != 16) || pair.pObserver == nullptr) continue;
+        called = 1;
+        if (pair.pObserver->Update(id, wParam, lParam) != 0) break;
+    }
+    rec->m_pWalks = walk.pOuter;
+    rec->m_cMutex.Unlock();
+    return called;
+}
+
+int VMsg_JNI_InitEnv() {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr) return 0;
+    rec->m_pJVM = JVMContainer::GetJVM();
+    if (rec->m_pJVM == nullptr) return 0;
+    // No attaching here: the bus is set up on a thread the VM knows, so that
+    // the class is found through that thread's class loader.
+    JNIEnv* env = nullptr;
+    if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) != JNI_OK || env == nullptr) return 0;
+    jclass local = env->FindClass("com/palex/zu/VMsg");
+    if (local == nullptr) {
+        _palex_zu::DropPendingException(env);
+        return 0;
+    }
+    if (rec->m_clsVMsg != nullptr) env->DeleteGlobalRef(rec->m_clsVMsg);
+    rec->m_clsVMsg = static_cast<jclass>(env->NewGlobalRef(local));
+    env->DeleteLocalRef(local);
+    if (rec->m_clsVMsg == nullptr) return 0;
+    rec->m_midPostMessage = env->functions->GetStaticMethodID(env, rec->m_clsVMsg, "postMessage", "(III)V");
+    if (rec->m_midPostMessage == nullptr) {
+        _palex_zu::DropPendingException(env);
+        return 0;
+    }
+    return 1;
+}
+
+void VMsg_JNI_UnInitEnv() {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr) return;
+    if (rec->m_pJVM != nullptr && rec->m_clsVMsg != nullptr) {
+        JNIEnv* env = nullptr;
+        if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) == JNI_OK && env != nullptr) {
+            env->DeleteGlobalRef(rec->m_clsVMsg);
+        }
+    }
+    // A reference left in the record after its deletion would be deleted a
+    // second time by a later tear-down.
+    rec->m_clsVMsg = nullptr;
+    rec->m_pJVM = nullptr;
+    rec->m_midPostMessage = nullptr;
+}
+
+int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
+    tagVMsgRecord* rec = VMsg_Record();
+    if (rec == nullptr || rec->m_pJVM == nullptr) return 0;
+    JavaVM* vm = rec->m_pJVM;
+    JNIEnv* env = nullptr;
+    bool attached = false;
+    if (VJni_GetEnv(vm, &env, JNI_VERSION_1_4) != JNI_OK) {
+        env = nullptr;
+        if (VJni_AttachCurrentThread(vm, &env) != JNI_OK) return 0;
+        attached = true;
+    }
+    int result = 0;
+    if (env != nullptr && rec->m_clsVMsg != nullptr && rec->m_midPostMessage != nullptr) {
+        env->CallStaticVoidMethod(rec->m_clsVMsg, rec->m_midPostMessage, static_cast<jint>(id),
+                                  static_cast<jint>(wParam), static_cast<jint>(lParam));
+        _palex_zu::DropPendingException(env);
+        result = 1;
+    }
+    if (attached) vm->DetachCurrentThread();
+    return result;
+}
+
+void Java_com_palex_zu_VMsg_OnUserCommand(JNIEnv* env, jclass cls, jint id, jint wParam, jint lParam) {
+    const unsigned int msgId = static_cast<unsigned int>(id);
+    if (msgId <= 16) return;
+    DispatchVMsgToObservers(msgId, static_cast<unsigned int>(wParam), lParam);
+}

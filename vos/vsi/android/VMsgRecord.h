@@ -1,0 +1,39 @@
+// The message bus record behind CVMsg::m_hMsg, shared by the bus's sources
+// and its tests.
+#ifndef VOS_VSI_ANDROID_VMSGRECORD_H
+#define VOS_VSI_ANDROID_VMSGRECORD_H
+
+#include <jni.h>
+
+#include "vos/VMsg.h"
+#include "vos/VTempl.h"
+#include "vos/VThread.h"
+
+VOS_NAMESPACE_BEGIN
+
+// A delivery under way. Removals from the observer table shift the walk's
+// next position and end so that the walk neither skips a survivor, nor
+// calls a removed observer, nor reads past the table's end. Walks nest when
+// an Update sends a message on the same thread.
+struct tagVMsgWalk {
+    int nNext;
+    int nEnd;
+    tagVMsgWalk* pOuter;
+};
+
+struct tagVMsgRecord {
+    CVArray<_VMsgCmdIDObserverPair_t, _VMsgCmdIDObserverPair_t> m_arrObservers;
+    CVMutex m_cMutex;
+    JavaVM* m_pJVM;
+    jmethodID m_midPostMessage;
+    jclass m_clsVMsg;
+    tagVMsgWalk* m_pWalks;  // innermost delivery under way, guarded by m_cMutex
+};
+
+inline tagVMsgRecord* VMsg_Record() {
+    return static_cast<tagVMsgRecord*>(CVMsg::m_hMsg);
+}
+
+VOS_NAMESPACE_END
+
+#endif  // VOS_VSI_ANDROID_VMSGRECORD_H

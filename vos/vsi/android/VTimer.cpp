@@ -1,0 +1,220 @@
+#include "vos/VTimer.h"
+
+#include <stdint.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "vos/VMsg.h"
+#include "vos/VTime.h"
+
+VOS_NAMESPACE_BEGIN
+
+CVTimer::tagCTimerData CVTimer::s_TimerQueue[CVTimer::MAX_TIMERS];
+int CVTimer::s_iSize = 0;
+CVMutex CVTimer::s_ListMutex;
+CVThread CVTimer::s_TimerThread;
+int CVTimer::s_bRunning = 0;
+
+namespace {
+
+const unsigned int kTimerMessage = 17;
+const unsigned int kPassMs = 100;
+
+// The slot whose callback or post is under way on the timer thread, and
+// whether that callback set or killed the slot's own timer. Both are guarded
+// by the timer lock, which the timer thread holds while it fires.
+int g_iFiringSlot = -1;
+int g_bFiringTouched = 0;
+
+// s_iSize and s_bRunning are changed under the timer lock, but the thread
+// reads them without it between passes.
+int LoadSize() { return __atomic_load_n(&CVTimer::s_iSize, __ATOMIC_ACQUIRE); }
+void AddSize(int delta) { __atomic_store_n(&CVTimer::s_iSize, CVTimer::s_iSize + delta, __ATOMIC_RELEASE); }
+void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATOMIC_RELEASE); }
+
+// Milliseconds from then to now. A smaller now means the tick count wrapped
+// (or the clock was set back); the distance is then taken across the wrap.
+unsigned int TicksSince(unsigned int then, unsigned int now) {
+    if (now >= then) return now - then;
+    return now + ~then;
+}
+
+void NoteTouched(int slot) {
+    if (slot == g_iFiringSlot) g_bFiringTouched = 1;
+}
+
+unsigned long TimerThreadProc(void*) {
+    CVTimer::TimerProcess();
+    return 0;
+}
+
+// Timer operations may come before the host's Init; the lock must be a
+// created recursive lock before anyone takes it.
+void EnsureLock() {
+    if (CVTimer::s_ListMutex.GetHandle() == 0) CVTimer::Init();
+}
+
+class CVTimerLock {
+public:
+    CVTimerLock() {
+        EnsureLock();
+        CVTimer::s_ListMutex.Lock(0xFFFFFFFF);
+    }
+    ~CVTimerLock() { CVTimer::s_ListMutex.Unlock(); }
+
+private:
+    CVTimerLock(const CVTimerLock&);
+    CVTimerLock& operator=(const CVTimerLock&);
+};
+
+void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCallback callback, void* param,
+              unsigned int delay, unsigned int period, int remaining) {
+    slot.nID = id;
+    slot.pfnCallback = callback;
+    slot.pParam = param;
+    slot.nDue = delay;
+    slot.nElapsed = 0;
+    slot.nLastTick = V_GetTickCount();
+    slot.nPeriod = period;
+    slot.nRemaining = remaining;
+}
+
+// Called with the timer lock held. s_bRunning is set here, not only by the
+// new thread, so that a second SetTimer before the thread has started does
+// not try to start another.
+void StartThreadIfNeeded() {
+    if (CVTimer::s_bRunning) return;
+    if (CVTimer::s_TimerThread.CreateThread(TimerThreadProc, nullptr, 0)) SetRunning(1);
+}
+
+// Called on the timer thread with the timer lock held, once it has found the
+// table empty. Clearing s_bRunning under the lock closes the window in which
+// a SetTimer would see the thread as running while it is already leaving:
+// any SetTimer after this point starts a fresh thread. Terminating from the
+// thread itself lets it go without a join, so the object is free for that
+// fresh thread at once.
+void LeaveTimerThread() {
+    SetRunning(0);
+    CVTimer::s_TimerThread.TerminateThread(0);
+}
+
+void FireSlot(int index) {
+    CVTimer::tagCTimerData& slot = CVTimer::s_TimerQueue[index];
+    g_iFiringSlot = index;
+    g_bFiringTouched = 0;
+    if (slot.pfnCallback != nullptr) {
+        slot.pfnCallback(slot.nID, slot.pParam);
+    } else {
+        // lParam is 32 bits wide; on the 32-bit device a pointer fits whole.
+        CVMsg::PostMessage(kTimerMessage, static_cast<unsigned int>(slot.nID),
+                           static_cast<int>(reinterpret_cast<intptr_t>(slot.pParam)));
+    }
+    g_iFiringSlot = -1;
+    // A callback that killed or re-set its own timer has already left the
+    // slot as it wants it; counting the firing again would free it twice.
+    if (g_bFiringTouched) return;
+    if (slot.nRemaining > 0) --slot.nRemaining;
+    if (slot.nRemaining == 0 || slot.nPeriod == 0) {
+        CVTimer::ClearTimer(slot);
+        AddSize(-1);
+    } else {
+        slot.nDue = slot.nPeriod;
+        slot.nElapsed = 0;
+    }
+}
+
+}  // namespace
+
+void CVTimer::Init() {
+    if (!__atomic_load_n(&s_bRunning, __ATOMIC_ACQUIRE) && s_ListMutex.GetHandle() == 0) s_ListMutex.Create(nullptr);
+}
+
+int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), void* param, unsigned int delay,
+                      unsigned int period, unsigned int count) {
+    if (id == 0) return -1;
+    const int remaining = count == 0 ? -1 : static_cast<int>(count);
+    CVTimerLock lock;
+    int freeSlot = -1;
+    for (int i = 0; i < MAX_TIMERS; ++i) {
+        tagCTimerData& slot = s_TimerQueue[i];
+        if (slot.nID == id) {
+            // A re-set timer counts from the thread's last pass over it.
+            slot.pfnCallback = callback;
+            slot.pParam = param;
+            slot.nDue = delay;
+            slot.nPeriod = period;
+            slot.nRemaining = remaining;
+            slot.nElapsed = 0;
+            NoteTouched(i);
+            StartThreadIfNeeded();
+            return 0;
+        }
+        if (slot.nID == 0 && freeSlot < 0) freeSlot = i;
+    }
+    if (freeSlot < 0) return -2;
+    FillSlot(s_TimerQueue[freeSlot], id, callback, param, delay, period, remaining);
+    AddSize(1);
+    StartThreadIfNeeded();
+    return 0;
+}
+
+int CVTimer::KillTimer(unsigned long id) {
+    if (id == 0) return 0;
+    CVTimerLock lock;
+    for (int i = 0; i < MAX_TIMERS; ++i) {
+        if (s_TimerQueue[i].nID == id) {
+            ClearTimer(s_TimerQueue[i]);
+            AddSize(-1);
+            NoteTouched(i);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void CVTimer::KillAll() {
+    CVTimerLock lock;
+    for (int i = 0; i < MAX_TIMERS; ++i) ClearTimer(s_TimerQueue[i]);
+    __atomic_store_n(&s_iSize, 0, __ATOMIC_RELEASE);
+    if (g_iFiringSlot >= 0) g_bFiringTouched = 1;
+}
+
+void CVTimer::Release() {
+    KillAll();
+}
+
+void CVTimer::ClearTimer(tagCTimerData& timer) {
+    memset(&timer, 0, sizeof(timer));
+}
+
+void CVTimer::TimerProcess() {
+    SetRunning(1);
+    unsigned int lastPassMs = 0;
+    for (;;) {
+        if (LoadSize() <= 0) {
+            CVTimerLock lock;
+            if (s_iSize <= 0) {
+                LeaveTimerThread();
+                return;
+            }
+        }
+        // After a pass that took longer than the period the next one starts
+        // at once, so that slow callbacks do not push the timers back.
+        if (lastPassMs <= kPassMs) usleep(kPassMs * 1000);
+        const unsigned int passStart = V_GetTickCount();
+        {
+            CVTimerLock lock;
+            for (int i = 0; i < MAX_TIMERS; ++i) {
+                tagCTimerData& slot = s_TimerQueue[i];
+                if (slot.nID == 0) continue;
+                const unsigned int now = V_GetTickCount();
+                slot.nElapsed += TicksSince(slot.nLastTick, now);
+                slot.nLastTick = now;
+                if (slot.nElapsed >= slot.nDue) FireSlot(i);
+            }
+        }
+        lastPassMs = TicksSince(passStart, V_GetTickCount());
+    }
+}
+
+VOS_NAMESPACE_END
