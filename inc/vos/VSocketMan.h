@@ -1,7 +1,95 @@
-// (not yet written)
+// Networking: the socket manager, a table of CVSocket objects and one worker
+// thread that drives all of them with non-blocking descriptors and select.
+//
+// Each pass of the worker carries out the sockets' queued actions, resolves
+// host names through the resolver of VDNSCache.h, watches the descriptors,
+// enforces the time-outs (connection and name resolution: half the socket's
+// time-out; sending and receiving: the whole; a kept connection: 55 s) and
+// calls the sockets' callbacks. The worker holds the manager's lock for a
+// whole pass, so table operations wait for the end of the current pass: once
+// RemoveSocket has returned, the worker no longer touches that socket. Several
+// managers may run their workers at the same time.
 #ifndef VOS_VSOCKETMAN_H
 #define VOS_VSOCKETMAN_H
 
 #include "vos/VDefine.h"
+#include "vos/VSocket.h"
+#include "vos/VString.h"
+#include "vos/VTempl.h"
+#include "vos/VThread.h"
+
+VOS_NAMESPACE_BEGIN
+
+class CVDNSCache;
+class CVDNSParse;
+
+class VOS_API CVSocketMan {
+public:
+    CVSocketMan();
+    virtual ~CVSocketMan();
+
+    int InitSocketMan();
+    // Replaces the table by an empty one of n slots; 1 if it exists. Sockets
+    // of the old table no longer point at this manager.
+    int SetSocketMax(long n);
+    int AddSocket(CVSocket* socket);
+    int RemoveSocket(CVSocket* socket);
+    int RemoveAllSocket();
+    int GetSocketCount();
+
+    int StartSocketProc();
+    // Returns once the worker has ended.
+    int StopSocketProc();
+    // Stops the worker, frees the table and, when no other manager's worker
+    // runs, releases the resolver and then the name cache.
+    void UnInitSocketMan();
+    static unsigned long SocketThreadProc(void* manager);
+
+    CVString GetProxyName();
+    void SetProxyName(CVString& name);
+    int EnumConnectionNames(CVArray<CVString, CVString&>& names);
+    int EstablishConnection(int id);
+    int GetCurrentIapId();
+    int GetConnectStatus();
+
+    // Kept for callers that know it; every worker uses an action buffer of
+    // its own so that several managers can run at once.
+    static CVArray<int, int> m_arrActions;
+
+protected:
+    CVSocket** m_ppSockets;
+    int m_nCount;
+    int m_nCapacity;
+    CVString m_strProxyName;
+    CVMutex m_mutex;
+    CVThread m_thread;
+    int m_bStop;
+
+    // The worker's own buffers: the actions of the socket at hand and the
+    // table as it was at the start of the pass.
+    CVArray<int, int> m_arrPassActions;
+    CVArray<CVSocket*, CVSocket*&> m_arrPassSockets;
+    // Raised by every table change, so that a pass notices changes made by
+    // the callbacks it runs.
+    uint32_t m_ulTableVersion;
+
+private:
+    CVSocketMan(const CVSocketMan&);
+    CVSocketMan& operator=(const CVSocketMan&);
+
+    unsigned long RunWorker(CVDNSCache* cache, CVDNSParse* parser);
+    void SetTableCount(int count);
+    void ForgetTable();
+    int HoldsSince(CVSocket* socket, uint32_t version);
+    void CarryOutActions(CVSocket* socket, uint32_t version, CVDNSCache* cache, CVDNSParse* parser);
+    void CheckReadiness(int count, uint32_t version, void* readSet, void* writeSet);
+    void CheckTimeOuts(int count, uint32_t version, void* readSet);
+    static void OpenDescriptor(CVSocket* socket);
+    static void CloseDescriptor(CVSocket* socket);
+    static void ConnectSocket(CVSocket* socket, CVDNSCache* cache, CVDNSParse* parser);
+    static void SetState(CVSocket* socket, _ESOCKETSTATES state, int announce);
+};
+
+VOS_NAMESPACE_END
 
 #endif  // VOS_VSOCKETMAN_H

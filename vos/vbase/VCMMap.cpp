@@ -90,7 +90,10 @@ void CVCMMapIndex::BuildMB2WC() {
     // Without the index the converters fall back to the section search.
     if (index == nullptr) return;
     for (unsigned int i = 0; i < kMB2WCIndexSize; ++i) {
-        index[i] = VCMMap_LookupMB2WC(static_cast<unsigned short>(kMB2WCIndexBase + i));
+        // A trail byte 0 is always the terminator, never part of a code: the
+        // converters rely on finding no entry there.
+        index[i] = (i & 0xFF) == 0 ? kVCMMapNoEntry
+                                   : VCMMap_LookupMB2WC(static_cast<unsigned short>(kMB2WCIndexBase + i));
     }
     s_pMB2WC = index;
 }

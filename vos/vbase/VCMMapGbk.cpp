@@ -7,39 +7,76 @@
 #include "vbase/VCMMapAscii.h"
 #include "vbase/VCMMapTables.h"
 
-
 VOS_NAMESPACE_BEGIN
 
 namespace {
 
-// GBK walk with a destination. A lead byte whose trail byte is missing (the
-// end of the source or its zero) ends the walk: the trail would lie outside
-// the text.
+// One GBK character with every bound checked; false when the walk ends
+// here. A lead byte whose trail byte is missing (the end of the source or
+// its zero) ends the walk: the trail would lie outside the text.
+inline bool GbkStep(const unsigned char*& s, const unsigned char* end, unsigned short*& d,
+                    const unsigned short* index) {
+    const unsigned int c = *s;
+    if (c < 0x80) {
+        if (c == 0) return false;
+        *d++ = static_cast<unsigned short>(c);
+        ++s;
+        return true;
+    }
+    if (c == 0x80) {
+        *d++ = 0x20AC;
+        ++s;
+        return true;
+    }
+    if (c == 0xFF) {
+        ++s;
+        return true;
+    }
+    if (end - s < 2 || s[1] == 0) return false;
+    const unsigned int code = c << 8 | s[1];
+    s += 2;
+    const unsigned short unit =
+        index != nullptr ? index[code - 0x8100] : VCMMap_LookupMB2WC(static_cast<unsigned short>(code));
+    if (unit != kVCMMapNoEntry) *d++ = unit;
+    return true;
+}
+
 size_t GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap) {
     const unsigned char* const end = s + n;
     unsigned short* const start = d;
     unsigned short* const dend = d + cap;
     const unsigned short* const index = CVCMMapIndex::s_pMB2WC;
-    while (s < end && d < dend) {
-        const unsigned int c = *s;
-        if (c < 0x80) {
-            if (c == 0) break;
-            const size_t run = VCMMap_WidenAsciiRun(s, VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d)), d);
-            s += run;
-            d += run;
-        } else if (c - 0x81 < 0x7E) {
-            if (end - s < 2 || s[1] == 0) break;
-            const unsigned int code = c << 8 | s[1];
-            s += 2;
-            const unsigned short unit =
-                index != nullptr ? index[code - 0x8100] : VCMMap_LookupMB2WC(static_cast<unsigned short>(code));
-            if (unit != kVCMMapNoEntry) *d++ = unit;
-        } else if (c == 0x80) {
-            *d++ = 0x20AC;
-            ++s;
-        } else {
-            ++s;  // 0xFF maps to nothing
+    while (index != nullptr) {
+        const size_t left = static_cast<size_t>(end - s);
+        const size_t room = static_cast<size_t>(dend - d);
+        if (left < 2 || room == 0) break;
+        // Below limit a lead byte's trail lies inside the source and, since no
+        // byte yields more than one unit, the destination has room for all.
+        const unsigned char* const limit = s + VCMMap_MinSize(left - 1, room);
+        while (s < limit) {
+            const unsigned int c = *s;
+            if (c - 0x81 < 0x7E) {
+                const unsigned int trail = s[1];
+                const unsigned short unit = index[(c << 8 | trail) - 0x8100];
+                s += 2;
+                if (unit != kVCMMapNoEntry) {
+                    *d++ = unit;
+                } else if (trail == 0) {
+                    // The index never maps a trail byte 0: it is the terminator.
+                    return static_cast<size_t>(d - start);
+                }
+            } else if (c < 0x80) {
+                if (c == 0) return static_cast<size_t>(d - start);
+                const size_t run = VCMMap_WidenAsciiRun(s, static_cast<size_t>(limit - s), d);
+                s += run;
+                d += run;
+            } else {
+                if (c == 0x80) *d++ = 0x20AC;
+                ++s;  // 0xFF maps to nothing
+            }
         }
+    }
+    while (s < end && d < dend && GbkStep(s, end, d, index)) {
     }
     return static_cast<size_t>(d - start);
 }
@@ -72,26 +109,58 @@ inline unsigned short EntryWC2MB(unsigned int unit) {
                                          : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
 }
 
+// Writes a table entry as its two bytes, lead byte first.
+inline void StoreCode(unsigned char* d, unsigned short entry) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    memcpy(d, &entry, 2);
+#else
+    d[0] = static_cast<unsigned char>(entry & 0xFF);
+    d[1] = static_cast<unsigned char>(entry >> 8);
+#endif
+}
+
 // UTF-16 to GBK. A two-byte code that does not fit the capacity ends the
 // walk; nothing is ever split.
 size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap) {
     const unsigned short* const end = s + n;
     unsigned char* const start = d;
     unsigned char* const dend = d + cap;
+    const unsigned short* const* const pages = CVCMMapIndex::s_apWC2MB;
+    while (CVCMMapIndex::s_bWC2MBIndexed) {
+        // No unit yields more than two bytes: below limit there is room for all.
+        const size_t chunk =
+            VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d) / 2);
+        if (chunk == 0) break;
+        const unsigned short* const limit = s + chunk;
+        while (s < limit) {
+            const unsigned int u = *s;
+            if (u < 0x80) {
+                if (u == 0) return static_cast<size_t>(d - start);
+                const size_t run = VCMMap_NarrowAsciiRun(s, static_cast<size_t>(limit - s), d);
+                s += run;
+                d += run;
+                continue;
+            }
+            const unsigned short entry = pages[u >> 8][u & 0xFF];
+            ++s;
+            if (entry != kVCMMapNoEntry) {
+                StoreCode(d, entry);
+                d += 2;
+            }
+        }
+    }
     while (s < end && d < dend) {
         const unsigned int u = *s;
         if (u < 0x80) {
             if (u == 0) break;
-            const size_t run = VCMMap_NarrowAsciiRun(s, VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d)), d);
-            s += run;
-            d += run;
+            *d++ = static_cast<unsigned char>(u);
+            ++s;
             continue;
         }
         const unsigned short entry = EntryWC2MB(u);
         if (entry != kVCMMapNoEntry) {
             if (dend - d < 2) break;
-            d[0] = static_cast<unsigned char>(entry & 0xFF);
-            d[1] = static_cast<unsigned char>(entry >> 8);
+            StoreCode(d, entry);
             d += 2;
         }
         ++s;

@@ -1,6 +1,7 @@
 // UTF-8 walks and the buffer conversions built on them.
 #include "vos/VCMMap.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include "vos/VMem.h"
@@ -53,6 +54,51 @@ template <bool kWrite>
 size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap) {
     size_t i = 0;
     size_t out = 0;
+    for (;;) {
+        const size_t left = n - i;
+        const size_t room = kWrite ? cap - out : left;
+        if (left < 6 || room == 0) break;
+        // Below limit every sequence lies inside the source (none is longer
+        // than six bytes) and, since each yields one unit from at least one
+        // byte, the destination has room for all of them.
+        const size_t limit = i + VCMMap_MinSize(left - 5, room);
+        while (i < limit) {
+            const unsigned int c = s[i];
+            if (c < 0x80) {
+                if (c == 0) return out;
+                if (kWrite) {
+                    const size_t run = VCMMap_WidenAsciiRun(s + i, limit - i, d + out);
+                    i += run;
+                    out += run;
+                } else {
+                    ++i;
+                    ++out;
+                }
+                continue;
+            }
+            unsigned short unit;
+            if (c - 0xE0 < 0x10) {
+                // Most non-ASCII text of this library is CJK: three bytes.
+                const unsigned int b1 = s[i + 1];
+                const unsigned int b2 = s[i + 2];
+                if (b1 == 0 || b2 == 0) return out;
+                unit = static_cast<unsigned short>((c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
+                i += 3;
+            } else {
+                const size_t len = SequenceLength(c);
+                if (len == 1) {
+                    unit = static_cast<unsigned short>(c);
+                } else {
+                    if (!SequenceComplete(s + i, len, len)) return out;
+                    unit = DecodeSequence(s + i, len);
+                }
+                i += len;
+            }
+            if (kWrite) d[out] = unit;
+            ++out;
+        }
+    }
+    // The last few bytes, or a destination about to fill, with every bound checked.
     while (i < n) {
         const unsigned int c = s[i];
         if (c < 0x80) {
@@ -68,20 +114,11 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
             }
             continue;
         }
-        unsigned short unit;
-        size_t len;
-        if (c >= 0xE0 && c < 0xF0 && n - i >= 3 && s[i + 1] != 0 && s[i + 2] != 0) {
-            // Most non-ASCII text of this library is CJK: three bytes.
-            len = 3;
-            unit = static_cast<unsigned short>((c & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
-        } else {
-            len = SequenceLength(c);
-            if (len == 1) {
-                unit = static_cast<unsigned short>(c);
-            } else {
-                if (!SequenceComplete(s + i, len, n - i)) break;
-                unit = DecodeSequence(s + i, len);
-            }
+        const size_t len = SequenceLength(c);
+        unsigned short unit = static_cast<unsigned short>(c);
+        if (len > 1) {
+            if (!SequenceComplete(s + i, len, n - i)) break;
+            unit = DecodeSequence(s + i, len);
         }
         if (kWrite) {
             if (out == cap) break;
@@ -93,10 +130,64 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
     return out;
 }
 
+inline size_t EncodeUnit(unsigned int u, unsigned char* d) {
+    // Surrogates are not paired: each half is a three-byte sequence.
+    if (u < 0x800) {
+        d[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+        d[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+        return 2;
+    }
+    d[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+    d[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+    d[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    return 3;
+}
+
+// The three bytes of u's sequence in output order, in the low 24 bits of a
+// little-endian word.
+inline uint32_t ThreeByteWord(unsigned int u) {
+    return (0xE0 | (u >> 12)) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+}
+
 template <bool kWrite>
 size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap) {
     size_t out = 0;
-    for (size_t i = 0; i < n;) {
+    size_t i = 0;
+    while (kWrite) {
+        // No unit yields more than three bytes: below limit there is room for all.
+        const size_t chunk = VCMMap_MinSize(n - i, (cap - out) / 3);
+        if (chunk == 0) break;
+        const size_t limit = i + chunk;
+        while (i < limit) {
+            const unsigned int u = s[i];
+            if (u < 0x80) {
+                if (u == 0) return out;
+                const size_t run = VCMMap_NarrowAsciiRun(s + i, limit - i, d + out);
+                i += run;
+                out += run;
+                continue;
+            }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            // CJK text comes in runs of three-byte sequences: two units at a
+            // time go out in two stores instead of six.
+            if (u >= 0x800 && i + 1 < limit && s[i + 1] >= 0x800) {
+                const uint32_t w0 = ThreeByteWord(u);
+                const uint32_t w1 = ThreeByteWord(s[i + 1]);
+                const uint32_t head = w0 | w1 << 24;
+                const uint16_t tail = static_cast<uint16_t>(w1 >> 8);
+                memcpy(d + out, &head, 4);
+                memcpy(d + out + 4, &tail, 2);
+                out += 6;
+                i += 2;
+                continue;
+            }
+#endif
+            out += EncodeUnit(u, d + out);
+            ++i;
+        }
+    }
+    // The rest, with the capacity checked for every sequence.
+    while (i < n) {
         const unsigned int u = s[i];
         if (u < 0x80) {
             if (u == 0) break;
@@ -111,23 +202,12 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
             }
             continue;
         }
-        // Surrogates are not paired: each half is a three-byte sequence.
-        if (u < 0x800) {
-            if (kWrite) {
-                if (cap - out < 2) break;
-                d[out] = static_cast<unsigned char>(0xC0 | (u >> 6));
-                d[out + 1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            }
-            out += 2;
-        } else {
-            if (kWrite) {
-                if (cap - out < 3) break;
-                d[out] = static_cast<unsigned char>(0xE0 | (u >> 12));
-                d[out + 1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-                d[out + 2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-            }
-            out += 3;
+        const size_t len = u < 0x800 ? 2 : 3;
+        if (kWrite) {
+            if (cap - out < len) break;
+            EncodeUnit(u, d + out);
         }
+        out += len;
         ++i;
     }
     return out;

@@ -9,7 +9,9 @@
 #include <string.h>
 
 #include "vos/VStrFunc.h"
-#include "vbase/VStrCodePage.h"
+#include "vos/VCMMap.h"
+
+using _palex_zu::CVCMMap;
 
 namespace {
 
@@ -44,15 +46,21 @@ int vswprintf(unsigned short* buffer, const unsigned short* format, va_list args
     // a format that lies in buffer intact until it has been converted.
     char narrowFormat[kNarrowCapacity];
     memset(narrowFormat, 0, sizeof(narrowFormat));
-    const int formatBytes = V_UnitsToMultiByte(format, wcslen(format), narrowFormat, kNarrowCapacity - 1);
-    narrowFormat[formatBytes < 0 ? 0 : formatBytes] = 0;
+    // The converter stops before a two-byte character that would not fit, so
+    // a long format is cut at a character boundary.
+    int formatBytes =
+        CVCMMap::WideCharToMultiByte(0, format, wcslen(format), narrowFormat, kNarrowCapacity - 1, nullptr, nullptr);
+    if (formatBytes < 0) formatBytes = 0;
+    if (formatBytes > kNarrowCapacity - 1) formatBytes = kNarrowCapacity - 1;
+    narrowFormat[formatBytes] = 0;
     DropIncompleteSpecification(narrowFormat);
 
     char narrowResult[kNarrowCapacity];
     memset(narrowResult, 0, sizeof(narrowResult));
     vsnprintf(narrowResult, sizeof(narrowResult), narrowFormat, args);
 
-    int units = V_MultiByteToUnits(narrowResult, static_cast<int>(strlen(narrowResult)), buffer, kResultCapacity - 1);
+    int units = CVCMMap::MultiByteToWideChar(0, narrowResult, static_cast<int>(strlen(narrowResult)), buffer,
+                                             kResultCapacity - 1);
     if (units < 0) units = 0;
     if (units > kResultCapacity - 1) units = kResultCapacity - 1;
     buffer[units] = 0;

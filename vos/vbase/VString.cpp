@@ -9,8 +9,8 @@
 #include <stdarg.h>
 #include <string.h>
 
+#include "vos/VCMMap.h"
 #include "vos/VMem.h"
-#include "vbase/VStrCodePage.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -56,7 +56,7 @@ void NarrowToString(const char* s, CVString& out) {
     unsigned short* temp = static_cast<unsigned short*>(CVMem::Allocate(tempBytes, VOS_HERE));
     if (temp == nullptr) return;
     memset(temp, 0, tempBytes);
-    int produced = V_MultiByteToUnits(s, n, temp, n);
+    int produced = CVCMMap::MultiByteToWideChar(0, s, n, temp, n);
     if (produced > n) produced = n;
     if (produced >= 0 && out.AllocateData(produced) != 0) {
         memcpy(out.m_pData, temp, static_cast<size_t>(produced) * sizeof(unsigned short));

@@ -1,0 +1,144 @@
+#include <new>
+
+#include "vos/VDeviceAPI.h"
+#include "vos/VJni.h"
+#include "vos/VMem.h"
+#include "vos/VObserver.h"
+#include "vsi/android/VDeviceCall.h"
+
+VOS_NAMESPACE_BEGIN
+
+int CVUtilsNetwork::GetCurrentNetworkType(ENetworkType& type) {
+    CVDeviceCall call("getCurrentNetworkType", "()I");
+    if (!call.IsReady()) return 0;
+    const jint value = call.Env()->CallStaticIntMethod(call.Class(), call.Method());
+    if (call.TakeException()) return 0;
+    type = static_cast<ENetworkType>(value);
+    return 1;
+}
+
+int CVUtilsNetwork::IsWifiConnected() {
+    CVDeviceCall call("isWifiConnected", "()Z");
+    if (!call.IsReady()) return 0;
+    const jboolean value = call.Env()->CallStaticBooleanMethod(call.Class(), call.Method());
+    if (call.TakeException()) return 0;
+    return value ? 1 : 0;
+}
+
+// Reads a string field into out when the field holds a string; out is left
+// as it was for a null field.
+static void VDevice_ReadStringField(JNIEnv* env, jobject obj, jfieldID field, CVString& out) {
+    jstring value = static_cast<jstring>(env->GetObjectField(obj, field));
+    if (value == nullptr) return;
+    convertJStringToCVString(env, value, out);
+    env->DeleteLocalRef(value);
+}
+
+// Field IDs of a class looked up by name; a missing class or field leaves a
+// pending exception that is cleared here.
+static jclass VDevice_FindClass(JNIEnv* env, const char* name) {
+    jclass cls = env->FindClass(name);
+    if (cls == nullptr) VDevice_TakeException(env);
+    return cls;
+}
+
+static jfieldID VDevice_FieldID(JNIEnv* env, jclass cls, const char* name, const char* signature) {
+    jfieldID field = env->GetFieldID(cls, name, signature);
+    if (field == nullptr) VDevice_TakeException(env);
+    return field;
+}
+
+int CVUtilsNetwork::GetNetworkInfo(ENetworkType type, CVNetworkInfo& info) {
+    CVDeviceCall call("getNetworkInfo", "(I)Lcom/palex/zu/VNetworkInfo;");
+    if (!call.IsReady()) return 0;
+    JNIEnv* env = call.Env();
+    jvalue arg;
+    arg.i = static_cast<jint>(type);
+    jobject value = env->CallStaticObjectMethodA(call.Class(), call.Method(), &arg);
+    if (call.TakeException() || value == nullptr) {
+        if (value != nullptr) env->DeleteLocalRef(value);
+        return 0;
+    }
+    int result = 0;
+    jclass cls = VDevice_FindClass(env, "com/palex/zu/VNetworkInfo");
+    if (cls != nullptr) {
+        jfieldID typeName = VDevice_FieldID(env, cls, "typename", "Ljava/lang/String;");
+        jfieldID typeField = typeName ? VDevice_FieldID(env, cls, "type", "I") : nullptr;
+        jfieldID stateField = typeField ? VDevice_FieldID(env, cls, "state", "I") : nullptr;
+        if (stateField != nullptr) {
+            VDevice_ReadStringField(env, value, typeName, info.m_strTypeName);
+            info.m_nType = env->GetIntField(value, typeField);
+            info.m_nState = env->GetIntField(value, stateField);
+            result = 1;
+        }
+        env->DeleteLocalRef(cls);
+    }
+    env->DeleteLocalRef(value);
+    return result;
+}
+
+int CVUtilsNetwork::SetNetworkChangedCallback(void (*callback)()) {
+    if (callback == nullptr) return 0;
+    // The observer lives as long as the process: the observable keeps it and
+    // nothing ever removes it.
+    void* block = CVMem::Allocate(sizeof(CVNetStateObserver), __FILE__, __LINE__);
+    if (block == nullptr) return 0;
+    CVNetStateObserver* observer = ::new (block) CVNetStateObserver(callback);
+    CVNetStateObservable::getInstance()->addObserver(observer);
+
+    CVDeviceCall call("setNetworkChangedCallback", "()V");
+    if (!call.IsReady()) return 0;
+    call.Env()->CallStaticVoidMethod(call.Class(), call.Method());
+    if (call.TakeException()) return 0;
+    return 1;
+}
+
+int CVUtilsNetwork::UnsetNetworkChangedCallback() {
+    return VDevice_CallWithStrings("unsetNetworkChangedCallback", "()V", nullptr, 0);
+}
+
+int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
+    CVDeviceCall call("getWifiHotpot", "()[Landroid/net/wifi/ScanResult;");
+    if (!call.IsReady()) return 0;
+    JNIEnv* env = call.Env();
+    jobjectArray results = static_cast<jobjectArray>(env->CallStaticObjectMethod(call.Class(), call.Method()));
+    if (call.TakeException() || results == nullptr) {
+        if (results != nullptr) env->DeleteLocalRef(results);
+        return 0;
+    }
+    // The fields are looked up before out is touched, so that a platform
+    // without them leaves out as it was.
+    jclass cls = VDevice_FindClass(env, "android/net/wifi/ScanResult");
+    jfieldID ssid = cls ? VDevice_FieldID(env, cls, "SSID", "Ljava/lang/String;") : nullptr;
+    jfieldID bssid = ssid ? VDevice_FieldID(env, cls, "BSSID", "Ljava/lang/String;") : nullptr;
+    jfieldID caps = bssid ? VDevice_FieldID(env, cls, "capabilities", "Ljava/lang/String;") : nullptr;
+    jfieldID frequency = caps ? VDevice_FieldID(env, cls, "frequency", "I") : nullptr;
+    jfieldID level = frequency ? VDevice_FieldID(env, cls, "level", "I") : nullptr;
+    int result = 0;
+    if (level != nullptr) {
+        result = 1;
+        out.SetSize(0);
+        const jsize count = env->GetArrayLength(results);
+        for (jsize i = 0; i < count; ++i) {
+            jobject element = env->GetObjectArrayElement(results, i);
+            CVWifiHotpot record;
+            if (element != nullptr) {
+                VDevice_ReadStringField(env, element, ssid, record.m_strSSID);
+                VDevice_ReadStringField(env, element, bssid, record.m_strBSSID);
+                VDevice_ReadStringField(env, element, caps, record.m_strCapabilities);
+                record.m_nFrequency = env->GetIntField(element, frequency);
+                record.m_nLevel = env->GetIntField(element, level);
+                env->DeleteLocalRef(element);
+            }
+            if (out.Add(record) < 0) {
+                result = 0;
+                break;
+            }
+        }
+    }
+    if (cls != nullptr) env->DeleteLocalRef(cls);
+    env->DeleteLocalRef(results);
+    return result;
+}
+
+VOS_NAMESPACE_END
