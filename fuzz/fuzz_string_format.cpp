@@ -72,6 +72,13 @@ void CompareWithSnprintf(const std::vector<unsigned short>& format, const unsign
 
 }  // namespace
 
+// The code-page tables stay loaded for the whole run, as they are between
+// the library's start-up and shut-down.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    _palex_zu::CVCMMap::GlobalInit();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const bool ascii = (data[0] & 1) == 0;

@@ -139,6 +139,13 @@ bool InSet(const Model& set, char16_t c) { return set.find(c) != Model::npos; }
 
 }  // namespace
 
+// The code-page tables stay loaded for the whole run, as they are between
+// the library's start-up and shut-down.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    _palex_zu::CVCMMap::GlobalInit();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
     CVString s;

@@ -67,6 +67,8 @@ TEST(VStringBuffer, BlockIsExactSizeAndFreedOnEveryReplacement) {
 
 TEST(VStringBuffer, GetBufferSetLengthKeepsPrefixAndZeroFills) {
     CVString s(Units(U16("abcdef")));
+    EXPECT_EQ(nullptr, CVString().GetBuffer(0));
+    EXPECT_EQ(static_cast<unsigned short*>(s) + 2, s.GetBuffer(2));
     unsigned short* p = s.GetBufferSetLength(3);
     ASSERT_NE(nullptr, p);
     EXPECT_EQ(p, s.GetBuffer(0));

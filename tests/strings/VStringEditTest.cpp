@@ -212,6 +212,21 @@ TEST(VStringEdit, ReplaceTexts) {
     EXPECT_EQ(2, all.Replace(Units(U16("ab")), Units(U16(""))));
     EXPECT_TRUE(HasNoBuffer(all));
 
+    // Hundreds of occurrences, shrinking and growing.
+    std::u16string many;
+    std::u16string grown;
+    std::u16string shrunk;
+    for (int i = 0; i < 300; ++i) {
+        many += u"ab";
+        grown += u"axyz";
+        shrunk += u"a";
+    }
+    CVString big(Units(many));
+    EXPECT_EQ(300, big.Replace(Units(u"b"), Units(u"xyz")));
+    EXPECT_EQ(grown, Text(big));
+    EXPECT_EQ(300, big.Replace(Units(u"xyz"), Units(u"")));
+    EXPECT_EQ(shrunk, Text(big));
+
     // The pattern and the replacement may lie in the string itself.
     CVString self = Str("xyxy");
     EXPECT_EQ(2, self.Replace(static_cast<const unsigned short*>(self) + 2, static_cast<const unsigned short*>(self) + 3));

@@ -107,8 +107,27 @@ void CVString::AppendUnits(const unsigned short* s, int count) {
         ReleaseData();
         return;
     }
+    const int newLength = length + count;
+    // Resizing the block in place lets the heap extend it without a copy; the
+    // block stays exact-size. Text that lies in the block itself would move
+    // with it, so that case takes a fresh block.
+    const bool ownText = m_pData != nullptr && s >= m_pData && s <= m_pData + length;
+    if (m_pData != nullptr && !ownText) {
+        char* block = reinterpret_cast<char*>(m_pData) - sizeof(CVStringData);
+        const unsigned long bytes = (static_cast<unsigned long>(newLength) + 3u) * sizeof(unsigned short);
+        char* grown = static_cast<char*>(CVMem::Reallocate(block, bytes));
+        if (grown == nullptr) {
+            ReleaseData();
+            return;
+        }
+        reinterpret_cast<CVStringData*>(grown)->nDataLength = newLength;
+        m_pData = reinterpret_cast<unsigned short*>(grown + sizeof(CVStringData));
+        memcpy(m_pData + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
+        m_pData[newLength] = 0;
+        return;
+    }
     unsigned short* old = m_pData;
-    if (AllocateData(length + count) == 0) {
+    if (AllocateData(newLength) == 0) {
         m_pData = old;
         ReleaseData();
         return;
@@ -185,7 +204,7 @@ void CVString::SetAt(int i, int ch) {
 
 unsigned short CVString::operator[](int i) const { return m_pData == nullptr ? 0 : m_pData[i]; }
 
-unsigned short* CVString::GetBuffer(int n) { return m_pData + n; }
+unsigned short* CVString::GetBuffer(int n) { return m_pData == nullptr ? nullptr : m_pData + n; }
 
 void CVString::ReleaseBuffer() {}
 
@@ -451,9 +470,14 @@ int CVString::Replace(const unsigned short* from, const unsigned short* to) {
     // Embedded zero units are not supported: the text ends at the first one.
     const int length = wcslen(m_pData);
 
+    // The first occurrences are remembered so that the copy pass need not
+    // search for them again; later ones are searched twice.
+    const int kRemembered = 256;
+    int positions[kRemembered];
     int count = 0;
     for (int i = FindUnits(m_pData, length, 0, from, fromLength); i >= 0;
          i = FindUnits(m_pData, length, i + fromLength, from, fromLength)) {
+        if (count < kRemembered) positions[count] = i;
         ++count;
     }
     if (count == 0) return 0;
@@ -471,13 +495,13 @@ int CVString::Replace(const unsigned short* from, const unsigned short* to) {
     }
     unsigned short* out = m_pData;
     int done = 0;
-    for (int i = FindUnits(old, length, 0, from, fromLength); i >= 0;
-         i = FindUnits(old, length, i + fromLength, from, fromLength)) {
+    for (int k = 0, i = positions[0]; i >= 0; ++k) {
         memcpy(out, old + done, static_cast<size_t>(i - done) * sizeof(unsigned short));
         out += i - done;
         memcpy(out, to, static_cast<size_t>(toLength) * sizeof(unsigned short));
         out += toLength;
         done = i + fromLength;
+        i = k + 1 < kRemembered ? (k + 1 < count ? positions[k + 1] : -1) : FindUnits(old, length, done, from, fromLength);
     }
     memcpy(out, old + done, static_cast<size_t>(length - done) * sizeof(unsigned short));
     unsigned short* fresh = m_pData;
