@@ -1,6 +1,11 @@
 // Threads, events, the error record, the socket manager's table and the name
 // cache under allocation failure: each reports the failure by its result and
 // works normally once memory is back.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 
 #include "AllocWalk.h"
@@ -153,4 +158,85 @@ TEST(NetAllocFailure, NameCacheNeverMixesEntries) {
             return failed;
         });
     }
+}
+
+namespace {
+
+// A loopback listener whose backlog completes connections without accept.
+struct Listener {
+    int fd = -1;
+    unsigned short port = 0;
+    Listener() {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 64) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+            return;
+        }
+        port = ntohs(a.sin_port);
+    }
+    ~Listener() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+std::atomic<int> g_lastState{-1};
+
+int RecordState(void* socket) {
+    g_lastState = static_cast<CVSocket*>(socket)->GetSocketState();
+    return 0;
+}
+
+}  // namespace
+
+// Opening and connecting while memory runs short, with the worker sharing
+// the shortage: the socket ends connected or reports a failed connection
+// through its callback; an action lost without a word would leave it idle for
+// ever.
+TEST(NetAllocFailure, ConnectionEndsInAnAnnouncedState) {
+    RELIABILITY_REQUIRE_HOOK();
+    Listener peer;
+    ASSERT_NE(peer.port, 0);
+    CVSocketMan man;
+    ASSERT_EQ(man.SetSocketMax(4), 1);
+    ASSERT_EQ(man.StartSocketProc(), 1);
+    CVString host = Str("127.0.0.1");
+    {
+        // The worker fetches the resolver and the name cache on its first
+        // pass, and the first connection caches the address: both before the
+        // shortage starts.
+        CVSocket warm;
+        ASSERT_EQ(man.AddSocket(&warm), 1);
+        g_lastState = -1;
+        warm.Create(VSOCK_TCP, &warm, RecordState);
+        warm.Connect(host, peer.port);
+        ASSERT_TRUE(vostest::WaitFor([] { return g_lastState == ESOCKET_CONNECTED; }));
+        man.RemoveSocket(&warm);
+    }
+    WalkBoth("CVSocket Create and Connect", [&](unsigned long n, FailMode mode) {
+        CVSocket s;
+        EXPECT_EQ(man.AddSocket(&s), 1);
+        g_lastState = -1;
+        const bool failed = RunFailingAt(n, mode, [&] {
+            s.Create(VSOCK_TCP, &s, RecordState);
+            s.Connect(host, peer.port);
+            vostest::WaitFor([] { return g_lastState == ESOCKET_CONNECTED || g_lastState == ESOCKET_CONNECT_FAILED; },
+                             std::chrono::seconds(5));
+        });
+        // While memory stays short the worker may hold the actions back; once
+        // it is back they are carried out.
+        vostest::WaitFor([] { return g_lastState == ESOCKET_CONNECTED || g_lastState == ESOCKET_CONNECT_FAILED; },
+                         std::chrono::seconds(10));
+        const int state = g_lastState;
+        EXPECT_TRUE(state == ESOCKET_CONNECTED || state == ESOCKET_CONNECT_FAILED) << "last announced " << state;
+        if (!failed) {
+            EXPECT_EQ(state, ESOCKET_CONNECTED);
+        }
+        man.RemoveSocket(&s);
+        return failed;
+    });
+    man.UnInitSocketMan();
 }

@@ -21,6 +21,9 @@ VOS_NAMESPACE_BEGIN
 namespace {
 
 const uint32_t kDefaultTimeOutMs = 10000;
+// Actions a socket can queue between two passes of the worker in normal use
+// (Close, Create, Connect) with one to spare.
+const int kReservedActions = 4;
 const int kHostBytes = 128;
 
 // Converts host to GBK into out (kHostBytes bytes, zero-terminated). Returns
@@ -60,6 +63,11 @@ CVSocket::CVSocket()
       m_bHostRefused(0) {
     memset(m_szHost, 0, sizeof(m_szHost));
     m_mutex.Create(nullptr);
+    // Room for the queue is taken now and kept (removal keeps it), so that
+    // Create, Connect and Close need no memory to queue their action: an
+    // action that could not be queued would be lost without a state change.
+    m_arrCmds.SetSize(kReservedActions, -1);
+    m_arrCmds.RemoveAt(0, m_arrCmds.GetSize());
 }
 
 CVSocket::~CVSocket() {

@@ -305,6 +305,13 @@ void CVSocketMan::CarryOutActions(CVSocket* socket, uint32_t version, CVDNSCache
     socket->m_mutex.Lock(kNoLimit);
     const int pending = socket->m_arrCmds.GetSize();
     for (int i = 0; i < pending; ++i) m_arrPassActions.Add(socket->m_arrCmds[i]);
+    if (m_arrPassActions.GetSize() != pending) {
+        // No room to take the actions over: they stay queued for a later
+        // pass rather than being lost without a word to the socket's owner.
+        ClearActions(m_arrPassActions);
+        socket->m_mutex.Unlock();
+        return;
+    }
     ClearActions(socket->m_arrCmds);
     const int count = m_arrPassActions.GetSize();
     for (int i = 0; i < count; ++i) {
