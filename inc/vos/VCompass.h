@@ -12,6 +12,7 @@
 
 #include "vos/VDefine.h"
 #include "vos/VGpsMan.h"
+#include "vos/VThread.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -41,6 +42,9 @@ public:
     static _VJavaHandle_t* m_hHandle;
     static tagCompassInfo m_CompassInfo;
     static int m_bHaveCompass;
+    // Guards m_CompassInfo, so that a poll never sees half of one reading and
+    // half of another.
+    static CVMutex m_infoMutex;
 };
 
 VOS_NAMESPACE_END

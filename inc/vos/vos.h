@@ -4,6 +4,7 @@
 #define VOS_VOS_H
 
 #include "vos/VDefine.h"
+#include "vos/VVersion.h"
 
 // Memory
 #include "vos/VMem.h"

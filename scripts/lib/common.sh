@@ -8,7 +8,7 @@ export CCACHE_NOHASHDIR=1
 
 VOS_PACKAGES=(cmake ninja-build g++ g++-arm-linux-gnueabi qemu-user libgtest-dev libbenchmark-dev
   openjdk-17-jdk-headless python3 nginx-light ccache clang-14 libclang-rt-14-dev libicu-dev
-  libjemalloc-dev valgrind)
+  libjemalloc-dev valgrind pkg-config)
 
 # Installs the packages of the list that dpkg does not know as installed.
 vos_ensure_packages() {

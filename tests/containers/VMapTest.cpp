@@ -176,15 +176,34 @@ TEST(CVMaps, StringHashIsTimes33AndNullIsEmpty) {
         EXPECT_EQ(CVMapStringToString::HashKey(Text(c.text)), c.hash) << c.text;
     }
     EXPECT_EQ(CVMapStringToPtr::HashKey(nullptr), 0u);
-    // Wraps in 32 bits: 20 units of U+FFFF.
-    std::u16string big(20, u'\xFFFF');
-    uint32_t h = 0;
-    for (char16_t ch : big) h = h * 33u + ch;
-    EXPECT_EQ(CVMapStringToPtr::HashKey(vostest::Units(big)), h);
+    // Longer texts of every remainder length, wrapping in 32 bits.
+    for (size_t len = 4; len <= 24; ++len) {
+        std::u16string text;
+        for (size_t i = 0; i < len; ++i) text.push_back(static_cast<char16_t>(0xFFFF - i * 977));
+        uint32_t h = 0;
+        for (char16_t ch : text) h = h * 33u + ch;
+        EXPECT_EQ(CVMapStringToPtr::HashKey(vostest::Units(text)), h) << "length " << len;
+    }
     CVMapStringToPtr sp;
     unsigned int bucket = 99;
     sp.GetAssocAt(Text("ab"), bucket);
     EXPECT_EQ(bucket, 1u);
+}
+
+TEST(CVMaps, KeysThatArePrefixesOrDifferLateStayApart) {
+    CVMapStringToPtr sp;
+    sp.InitHashTable(1, 1);  // one chain: every lookup compares against every key
+    const char* keys[] = {"", "a", "ab", "abc", "abcd", "abcde", "abcdX", "abcdf", "bbcde"};
+    for (size_t i = 0; i < sizeof(keys) / sizeof(keys[0]); ++i) sp.SetAt(Text(keys[i]), P(i + 1));
+    EXPECT_EQ(sp.GetCount(), 9);
+    for (size_t i = 0; i < sizeof(keys) / sizeof(keys[0]); ++i) {
+        void* v = nullptr;
+        ASSERT_EQ(sp.Lookup(Text(keys[i]), v), 1) << keys[i];
+        EXPECT_EQ(v, P(i + 1)) << keys[i];
+    }
+    void* v = nullptr;
+    EXPECT_EQ(sp.Lookup(Text("abcdef"), v), 0);
+    EXPECT_EQ(sp.Lookup(Text("abcdY"), v), 0);
 }
 
 TEST(CVMaps, EmptyAndNullKeysAreTheSameKey) {

@@ -135,3 +135,31 @@ TEST_F(MsgBusTest, JavaTearDownClearsTheRecord) {
     EXPECT_EQ(1, CVMsg::PostMessage(106, 0, 0));
     EXPECT_TRUE(vostest::WaitFor([&] { return probe.got.load(); }));
 }
+
+// Stopping the bus while the looper delivers an earlier post waits for that
+// delivery to end before the bus record goes away.
+TEST_F(MsgBusTest, StopWaitsForADeliveryUnderWay) {
+    std::atomic<bool> entered{false}, finished{false};
+    class Slow : public _palex_zu::CVMsgObserver {
+    public:
+        Slow(std::atomic<bool>* entered, std::atomic<bool>* finished) : m_entered(entered), m_finished(finished) {}
+        int Update(unsigned int, unsigned int, int) override {
+            *m_entered = true;
+            vostest::WaitFor([] { return CVMsg::m_hMsg == nullptr; });
+            // Give a stop that does not wait every chance to free the record.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            *m_finished = true;
+            return 1;
+        }
+        std::atomic<bool>* m_entered;
+        std::atomic<bool>* m_finished;
+    } slow(&entered, &finished);
+    ASSERT_EQ(1, CVMsg::AttachMsgObserver(107, &slow));
+    ASSERT_EQ(1, CVMsg::PostMessage(107, 0, 0));
+    ASSERT_TRUE(vostest::WaitFor([&] { return entered.load(); }));
+    _palex_zu::CVVos::GlobalUnInit();
+    EXPECT_TRUE(finished.load());
+    EXPECT_EQ(nullptr, CVMsg::m_hMsg);
+    _palex_zu::_VosEnv_t env;
+    ASSERT_EQ(1, _palex_zu::CVVos::GlobalInit(env));  // for the fixture's stop
+}

@@ -40,6 +40,9 @@ int QueuedTasks(CVDNSParse* parser) {
 
 class DnsTest : public ::testing::Test {
 protected:
+    // The cache exists before any resolver thread, as a socket worker
+    // arranges it.
+    void SetUp() override { CVDNSCache::Instance(); }
     void TearDown() override {
         CVDNSParse::ReleaseInstance();
         CVDNSCache::ReleaseInstance();
@@ -184,4 +187,15 @@ TEST_F(DnsTest, ReleaseEndsAnIdleResolverPromptly) {
     EXPECT_EQ(nullptr, CVDNSParse::s_pDNSParse);
     CVDNSParse::ReleaseInstance();
     EXPECT_EQ(nullptr, CVDNSParse::s_pDNSParse);
+}
+
+TEST_F(DnsTest, ResolverThatCannotBeAllocatedIsNull) {
+    if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not built in";
+    CVDNSParse::ReleaseInstance();
+    {
+        vostest::AllocHookGuard guard;
+        vostest::FailAllocationAt(1);
+        EXPECT_EQ(nullptr, CVDNSParse::GetInstance());
+    }
+    EXPECT_NE(nullptr, CVDNSParse::GetInstance()) << "a later call tries again";
 }

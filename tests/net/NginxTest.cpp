@@ -22,14 +22,9 @@ namespace {
 
 const std::vector<size_t> kSizes = {1024, 4096, 16384, 65536, 262144, 1048576, 4194304};
 
-// Sanitizers and the emulated ARM run the same load at a smaller scale.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(__arm__)
-const int kLoadSockets = 50;
-const int kLoadResponses = 1000;
-#else
+// The full load runs in every preset (sanitizers and the emulated ARM too).
 const int kLoadSockets = 200;
 const int kLoadResponses = 10000;
-#endif
 
 // Mostly small files with a steady share of large ones, 1 KiB to 4 MiB.
 size_t MixedSize(int i) {

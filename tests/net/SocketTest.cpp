@@ -138,6 +138,26 @@ TEST(Socket, HostNamesThatDoNotFitAreRefusedNotCut) {
     EXPECT_EQ(ESOCKET_IDLE, s.GetSocketState());
 }
 
+TEST(Socket, HostNamesAreMeasuredInTheirGbkForm) {
+    ASSERT_EQ(1, CVCMMap::GlobalInit());
+    // Each of these characters takes two GBK bytes: 63 fit with the
+    // terminating zero, 64 do not.
+    std::u16string fits, tooLong;
+    for (int i = 0; i < 63; ++i) fits += u'\u4e2d';
+    tooLong = fits + u'\u4e2d';
+    ProbeSocket s;
+    CVString accepted(vostest::Units(fits));
+    s.Connect(accepted, 80);
+    const std::string stored = s.Host();
+    CVString refused(vostest::Units(tooLong));
+    s.Connect(refused, 80);
+    const std::string afterRefusal = s.Host();
+    CVCMMap::GlobalUnInit();
+    EXPECT_EQ(126u, stored.size());
+    EXPECT_EQ("\xd6\xd0", stored.substr(0, 2)) << "stored as GBK";
+    EXPECT_EQ("", afterRefusal);
+}
+
 TEST(Socket, SecondSendWhileSendingIsRefused) {
     Pair pair;
     ASSERT_GE(pair.mine, 0);

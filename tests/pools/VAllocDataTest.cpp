@@ -218,6 +218,20 @@ TEST(AllocData, HeapAllocateIsFirstFitAndGlobalTriesOnlyTheLastBlock) {
               (Blocks{{0, s64}, {long(2 * s64 + Rounded(200)), s1024 - Rounded(200)}, {4096 - 96, 96 - Rounded(16)}}));
 }
 
+TEST(AllocData, RequestsNearTheTopOfTheRangeAreRefused) {
+    // Rounding such a request within 32 bits would wrap it to a tiny block.
+    Region r(4096);
+    CVAllocData a;
+    a.AttachMemory(r.bytes, 4096);
+    const unsigned int sizes[] = {UINT_MAX, UINT_MAX - 1, UINT_MAX - 2 * H, UINT_MAX - 3 * H};
+    for (unsigned int n : sizes) {
+        EXPECT_EQ(a.HeapAllocate(n), nullptr) << n;
+        EXPECT_EQ(a.GlobalAllocate(n), nullptr) << n;
+        EXPECT_EQ(a.HeapAllocateEx(n), nullptr) << n;
+    }
+    EXPECT_EQ(FreeList(a, r.bytes), (Blocks{{0, 4096}}));
+}
+
 TEST(AllocData, ThreeAdjacentBlocksMergeInAnyOrder) {
     const uint32_t b = Rounded(100);
     int order[] = {0, 1, 2};

@@ -7,6 +7,7 @@
 
 #include "support/TestSupport.h"
 #include "vos/vos.h"
+#include "vsi/android/VTimerHook.h"
 
 using _palex_zu::CVTimer;
 
@@ -55,6 +56,13 @@ int Size() {
     const int n = CVTimer::s_iSize;
     CVTimer::s_ListMutex.Unlock();
     return n;
+}
+
+void* ThreadRecord() {
+    CVTimer::s_ListMutex.Lock(0xFFFFFFFF);
+    void* record = CVTimer::s_TimerThread.GetHandle();
+    CVTimer::s_ListMutex.Unlock();
+    return record;
 }
 
 bool ThreadGone() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE) == 0; }
@@ -135,7 +143,7 @@ TEST_F(TimerTest, OneShotFiresOnceNeverEarly) {
     EXPECT_GE(g_firings[0].tick - set, 300u);
     EXPECT_EQ(0, CVTimer::s_iSize);
     EXPECT_EQ(-1, SlotOf(11));
-    EXPECT_EQ(nullptr, CVTimer::s_TimerThread.GetHandle());
+    EXPECT_EQ(nullptr, ThreadRecord());
 }
 
 TEST_F(TimerTest, PeriodicTimerFiresItsCountThenFrees) {
@@ -160,11 +168,11 @@ TEST_F(TimerTest, EndlessTimerFiresUntilKilled) {
 
 TEST_F(TimerTest, TheThreadEndsWhenEmptyAndRestartsWithTheNextTimer) {
     ASSERT_EQ(0, CVTimer::SetTimer(14, Record, nullptr, 600000, 0, 1));
-    EXPECT_NE(nullptr, CVTimer::s_TimerThread.GetHandle());
+    EXPECT_NE(nullptr, ThreadRecord());
     CVTimer::KillAll();
     EXPECT_EQ(0, Size());
     ASSERT_TRUE(vostest::WaitFor(ThreadGone));
-    EXPECT_EQ(nullptr, CVTimer::s_TimerThread.GetHandle());
+    EXPECT_EQ(nullptr, ThreadRecord());
     ASSERT_EQ(0, CVTimer::SetTimer(15, Record, nullptr, 0, 0, 1));
     ASSERT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
     EXPECT_EQ(15u, g_firings[0].id);
@@ -232,12 +240,37 @@ std::atomic<int> g_handOver{0};
 void CountHandOver(unsigned long, void*) { ++g_handOver; }
 }  // namespace
 
+#ifdef VOS_TEST_HOOKS
+namespace {
+std::atomic<bool> g_hookArmed{false};
+// Sets a timer from another thread at the moment the timer thread has found
+// the table empty and is about to decide to end.
+void SetTimerWhileDeciding() {
+    if (!g_hookArmed.exchange(false)) return;
+    std::thread([] { CVTimer::SetTimer(41, CountHandOver, nullptr, 0, 0, 1); }).join();
+}
+}  // namespace
+
+TEST_F(TimerTest, ATimerSetWhileTheThreadDecidesToEndStillFires) {
+    VTimer_HookBeforeEnd = SetTimerWhileDeciding;
+    for (int round = 0; round < 20; ++round) {
+        g_handOver = 0;
+        g_hookArmed = true;
+        ASSERT_EQ(0, CVTimer::SetTimer(40, CountHandOver, nullptr, 0, 0, 1));
+        ASSERT_TRUE(vostest::WaitFor([] { return g_handOver.load() == 2; })) << "round " << round;
+        EXPECT_FALSE(g_hookArmed.load());
+    }
+    ASSERT_TRUE(vostest::WaitFor(ThreadGone));
+    VTimer_HookBeforeEnd = nullptr;
+}
+#endif
+
 // The last timer fires, the thread sees an empty table and leaves; a timer
 // set right then must still get a thread. The setter takes the timer lock the
 // moment the thread lets go of it after the firing pass, which is when the
 // thread decides whether to end, and does so many times over.
 TEST_F(TimerTest, ATimerSetWhileTheThreadLeavesStillFires) {
-    const int rounds = 100;
+    const int rounds = 40;
     for (int round = 0; round < rounds; ++round) {
         g_handOver = 0;
         ASSERT_EQ(0, CVTimer::SetTimer(40, CountHandOver, nullptr, 0, 0, 1));

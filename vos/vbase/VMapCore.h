@@ -23,21 +23,52 @@ inline void* BeforeStart() { return reinterpret_cast<void*>(~static_cast<uintptr
 // and such a key must hash and compare as the empty text.
 inline constexpr unsigned short kEmptyText[1] = {0};
 
-inline uint32_t HashText(const unsigned short* text) {
+// h = h * 33 + unit over the text. Four units are folded per step (33^4,
+// 33^3 and 33^2 applied to the independent part), which gives the same wrapped
+// 32-bit result with a shorter chain of dependent multiplications.
+inline uint32_t HashUnits(const unsigned short* text, uint32_t length) {
     uint32_t h = 0;
-    if (text == nullptr) return 0;
-    for (; *text != 0; ++text) h = h * 33u + *text;
+    uint32_t i = 0;
+    for (; i + 4 <= length; i += 4) {
+        h = h * 1185921u + text[i] * 35937u + text[i + 1] * 1089u + text[i + 2] * 33u + text[i + 3];
+    }
+    for (; i < length; ++i) h = h * 33u + text[i];
     return h;
 }
 
-inline bool TextEqual(const unsigned short* a, const unsigned short* b) {
-    if (a == nullptr) a = kEmptyText;
-    if (b == nullptr) b = kEmptyText;
-    for (;; ++a, ++b) {
-        if (*a != *b) return false;
-        if (*a == 0) return true;
-    }
+inline uint32_t TextLength(const unsigned short* text) {
+    uint32_t n = 0;
+    if (text == nullptr) return 0;
+    while (text[n] != 0) ++n;
+    return n;
 }
+
+inline uint32_t HashText(const unsigned short* text) { return HashUnits(text, TextLength(text)); }
+
+// A text key measured once: lookups hash it and compare it by length first.
+struct TextProbe {
+    explicit TextProbe(const unsigned short* t) : text(t), length(TextLength(t)), hash(HashUnits(t, length)) {}
+    const unsigned short* text;
+    uint32_t length;
+    uint32_t hash;
+};
+
+// A CVString's text is preceded by its 32-bit length (the counted-block
+// layout of string buffers); a string without a buffer is the empty text.
+inline bool StringEquals(const CVString& stored, const TextProbe& probe) {
+    const unsigned short* text = stored;
+    if (text == nullptr) return probe.length == 0;
+    const int32_t length = reinterpret_cast<const int32_t*>(text)[-1];
+    if (static_cast<uint32_t>(length) != probe.length) return false;
+    return probe.length == 0 || memcmp(text, probe.text, probe.length * sizeof(unsigned short)) == 0;
+}
+
+// Keys that are their own probe: integers and pointers.
+template <typename K>
+struct PlainProbe {
+    using Probe = K;
+    static Probe MakeProbe(K key) { return key; }
+};
 
 // Traits for maps whose associations keep the bucket they were inserted into.
 template <typename Map>
@@ -85,7 +116,9 @@ struct Core {
         CVMem::Deallocate(reinterpret_cast<char*>(table) - VCountedBlockOffset<Assoc*>());
     }
 
-    static uint32_t BucketOf(const Map& m, Key key) { return Tr::Hash(key) % m.m_nBuckets; }
+    using Probe = typename Tr::Probe;
+
+    static uint32_t BucketOf(const Map& m, const Probe& probe) { return Tr::ProbeHash(probe) % m.m_nBuckets; }
 
     static void InitHashTable(Map& m, unsigned int n, int allocNow) {
         // Zero buckets would make every bucket computation divide by zero.
@@ -122,10 +155,14 @@ struct Core {
     }
 
     static Assoc* GetAssocAt(const Map& m, Key key, unsigned int& bucket) {
-        bucket = BucketOf(m, key);
+        return Find(m, Tr::MakeProbe(key), bucket);
+    }
+
+    static Assoc* Find(const Map& m, const Probe& probe, unsigned int& bucket) {
+        bucket = BucketOf(m, probe);
         if (m.m_pBuckets == nullptr) return nullptr;
         for (Assoc* a = m.m_pBuckets[bucket]; a != nullptr; a = a->pNext) {
-            if (Tr::Equal(a, key)) return a;
+            if (Tr::Equal(a, probe)) return a;
         }
         return nullptr;
     }
@@ -162,7 +199,7 @@ struct Core {
     // it was).
     static Assoc* Insert(Map& m, Key key) {
         unsigned int bucket = 0;
-        Assoc* a = GetAssocAt(m, key, bucket);
+        Assoc* a = Find(m, Tr::MakeProbe(key), bucket);
         if (a != nullptr) return a;
         if (m.m_pBuckets == nullptr) {
             InitHashTable(m, m.m_nBuckets, 1);
@@ -185,9 +222,10 @@ struct Core {
 
     static int RemoveKey(Map& m, Key key) {
         if (m.m_pBuckets == nullptr) return 0;
-        Assoc** link = &m.m_pBuckets[BucketOf(m, key)];
+        const Probe probe = Tr::MakeProbe(key);
+        Assoc** link = &m.m_pBuckets[BucketOf(m, probe)];
         for (Assoc* a = *link; a != nullptr; link = &a->pNext, a = a->pNext) {
-            if (Tr::Equal(a, key)) {
+            if (Tr::Equal(a, probe)) {
                 *link = a->pNext;
                 FreeAssoc(m, a);
                 return 1;

@@ -6,7 +6,7 @@ VOS_NAMESPACE_BEGIN
 
 namespace {
 
-struct DWordToStringTraits : vmap::StoredIndex<CVMapDWordToString> {
+struct DWordToStringTraits : vmap::StoredIndex<CVMapDWordToString>, vmap::PlainProbe<unsigned long> {
     using Map = CVMapDWordToString;
     using Assoc = Map::CAssoc;
     using Key = unsigned long;
@@ -14,6 +14,7 @@ struct DWordToStringTraits : vmap::StoredIndex<CVMapDWordToString> {
 
     // Keys keep their full width on 64-bit hosts; the hash is cut to 32 bits.
     static uint32_t Hash(Key key) { return static_cast<uint32_t>(key >> 4); }
+    static uint32_t ProbeHash(Key key) { return Hash(key); }
     static uint32_t HashStored(const Assoc* a) { return Hash(a->key); }
     static bool Equal(const Assoc* a, Key key) { return a->key == key; }
     static void Init(Assoc* a) {

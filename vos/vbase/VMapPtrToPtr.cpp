@@ -6,7 +6,7 @@ VOS_NAMESPACE_BEGIN
 
 namespace {
 
-struct PtrToPtrTraits {
+struct PtrToPtrTraits : vmap::PlainProbe<void*> {
     using Map = CVMapPtrToPtr;
     using Assoc = Map::CAssoc;
     using Key = void*;
@@ -15,6 +15,7 @@ struct PtrToPtrTraits {
     // The low bits of an address are mostly alignment; on a 64-bit host the
     // shifted address is cut to 32 bits, which keeps the bits that vary.
     static uint32_t Hash(Key key) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key) >> 4); }
+    static uint32_t ProbeHash(Key key) { return Hash(key); }
     static uint32_t HashStored(const Assoc* a) { return Hash(a->key); }
     static bool Equal(const Assoc* a, Key key) { return a->key == key; }
     static void Init(Assoc* a) {

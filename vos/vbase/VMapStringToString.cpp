@@ -12,9 +12,11 @@ struct StringToStringTraits : vmap::StoredIndex<CVMapStringToString> {
     using Key = const unsigned short*;
     static constexpr bool kHasStrings = true;
 
-    static uint32_t Hash(Key key) { return vmap::HashText(key); }
+    using Probe = vmap::TextProbe;
+    static Probe MakeProbe(Key key) { return Probe(key); }
+    static uint32_t ProbeHash(const Probe& probe) { return probe.hash; }
     static uint32_t HashStored(const Assoc* a) { return vmap::HashText(a->key); }
-    static bool Equal(const Assoc* a, Key key) { return vmap::TextEqual(a->key, key); }
+    static bool Equal(const Assoc* a, const Probe& probe) { return vmap::StringEquals(a->key, probe); }
     static void Init(Assoc* a) {
         VConstructElements<CVString>(&a->key, 1);
         VConstructElements<CVString>(&a->value, 1);

@@ -6,13 +6,14 @@ VOS_NAMESPACE_BEGIN
 
 namespace {
 
-struct WordToPtrTraits {
+struct WordToPtrTraits : vmap::PlainProbe<unsigned short> {
     using Map = CVMapWordToPtr;
     using Assoc = Map::CAssoc;
     using Key = unsigned short;
     static constexpr bool kHasStrings = false;
 
     static uint32_t Hash(Key key) { return static_cast<uint32_t>(key) >> 4; }
+    static uint32_t ProbeHash(Key key) { return Hash(key); }
     static uint32_t HashStored(const Assoc* a) { return Hash(a->key); }
     static bool Equal(const Assoc* a, Key key) { return a->key == key; }
     static void Init(Assoc* a) {

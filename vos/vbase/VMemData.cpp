@@ -53,7 +53,8 @@ PoolView MediumPool(CVMemData& d) {
 bool NewChunk(PoolView& pool) {
     char* chunk = static_cast<char*>(CVMem::Allocate(CVMemData::CHUNK_SIZE, VOS_HERE));
     if (chunk == nullptr) return false;
-    pool.heap += static_cast<int32_t>(CVMemData::CHUNK_SIZE);
+    // The 32-bit tally wraps instead of overflowing past 2 GB of chunks.
+    pool.heap = static_cast<int32_t>(static_cast<uint32_t>(pool.heap) + CVMemData::CHUNK_SIZE);
     pool.start = chunk;
     pool.end = chunk + CVMemData::CHUNK_SIZE;
     return true;

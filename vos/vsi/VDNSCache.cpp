@@ -13,14 +13,23 @@ CVDNSCache::CVDNSCache() : m_mapIndex(10) { m_mutex.Create(nullptr); }
 CVDNSCache::~CVDNSCache() {}
 
 CVDNSCache* CVDNSCache::Instance() {
-    if (s_pDnsCache == nullptr) s_pDnsCache = VNew<CVDNSCache>(1, "vos/vsi/VDNSCache", __LINE__);
-    return s_pDnsCache;
+    CVDNSCache* cache = __atomic_load_n(&s_pDnsCache, __ATOMIC_ACQUIRE);
+    if (cache != nullptr) return cache;
+    // The resolver thread and a host thread may ask first at the same time:
+    // one instance wins, the other is given back.
+    CVDNSCache* made = VNew<CVDNSCache>(1, "vos/vsi/VDNSCache", __LINE__);
+    if (made == nullptr) return nullptr;
+    CVDNSCache* expected = nullptr;
+    if (__atomic_compare_exchange_n(&s_pDnsCache, &expected, made, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        return made;
+    }
+    VDelete(made);
+    return expected;
 }
 
 void CVDNSCache::ReleaseInstance() {
-    if (s_pDnsCache == nullptr) return;
-    VDelete(s_pDnsCache);
-    s_pDnsCache = nullptr;
+    CVDNSCache* cache = __atomic_exchange_n(&s_pDnsCache, static_cast<CVDNSCache*>(nullptr), __ATOMIC_ACQ_REL);
+    if (cache != nullptr) VDelete(cache);
 }
 
 int CVDNSCache::GetHostByName(CVString& name, unsigned int& address, unsigned int& port) {
@@ -58,12 +67,22 @@ int CVDNSCache::AddHostAndName(CVString& name, unsigned int address, unsigned in
         }
         m_mapIndex.RemoveKey(key);
     }
-    const intptr_t position = m_arrAddress.GetSize();
-    m_mapIndex.SetAt(key, reinterpret_cast<void*>(position));
-    m_arrAddress.Add(address);
-    m_arrPort.Add(port);
+    // The index and both arrays change together or not at all: a slot that
+    // only one array got would pair every later name with its neighbour's
+    // address or port.
+    const int position = m_arrAddress.GetSize();
+    int stored = 0;
+    if (m_arrPort.GetSize() == position && m_arrAddress.Add(address) == position &&
+        m_arrPort.Add(port) == position) {
+        m_mapIndex.SetAt(key, reinterpret_cast<void*>(static_cast<intptr_t>(position)));
+        stored = m_mapIndex.Lookup(key, value);
+    }
+    if (!stored) {
+        m_arrAddress.SetSize(position);
+        m_arrPort.SetSize(position);
+    }
     m_mutex.Unlock();
-    return 1;
+    return stored;
 }
 
 VOS_NAMESPACE_END

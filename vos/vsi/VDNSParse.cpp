@@ -39,14 +39,24 @@ CVDNSParse::~CVDNSParse() {
 }
 
 CVDNSParse* CVDNSParse::GetInstance() {
-    if (s_pDNSParse == nullptr) s_pDNSParse = VNew<CVDNSParse>(1, "vos/vsi/android/VSocket", __LINE__);
-    return s_pDNSParse;
+    CVDNSParse* parser = __atomic_load_n(&s_pDNSParse, __ATOMIC_ACQUIRE);
+    if (parser != nullptr) return parser;
+    // Two socket workers may start at once: one instance wins.
+    CVDNSParse* made = VNew<CVDNSParse>(1, "vos/vsi/android/VSocket", __LINE__);
+    if (made == nullptr) return nullptr;
+    CVDNSParse* expected = nullptr;
+    if (__atomic_compare_exchange_n(&s_pDNSParse, &expected, made, false, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        return made;
+    }
+    VDelete(made);
+    return expected;
 }
 
 void CVDNSParse::ReleaseInstance() {
-    if (s_pDNSParse == nullptr) return;
-    VDelete(s_pDNSParse);
-    s_pDNSParse = nullptr;
+    CVDNSParse* parser = __atomic_load_n(&s_pDNSParse, __ATOMIC_ACQUIRE);
+    if (parser == nullptr) return;
+    VDelete(parser);
+    __atomic_store_n(&s_pDNSParse, static_cast<CVDNSParse*>(nullptr), __ATOMIC_RELEASE);
 }
 
 void CVDNSParse::AddDNSTask(tag_DomainParam& task) {

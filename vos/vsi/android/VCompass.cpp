@@ -11,13 +11,13 @@ _VJavaHandle_t* CVCompass::m_hHandle = nullptr;
 tagCompassInfo CVCompass::m_CompassInfo = {0, 0, 0};
 int CVCompass::m_bHaveCompass = 1;
 
+CVMutex CVCompass::m_infoMutex;
+
 namespace {
-// Guards m_CompassInfo: readings are written on a Java thread while any
-// thread polls, and a reader must never see half of one reading and half of
-// another.
+// Readings are written on a Java thread while any thread polls; the lock
+// exists from load on, since a reading may come before the first Init.
 struct CVCompassLock {
-    CVCompassLock() { m_mutex.Create(); }
-    CVMutex m_mutex;
+    CVCompassLock() { CVCompass::m_infoMutex.Create(); }
 } s_compassLock;
 }  // namespace
 
@@ -57,9 +57,9 @@ int CVCompass::Init() {
         return 0;
     }
     // A reading kept from an earlier run is not one of this compass's.
-    s_compassLock.m_mutex.Lock();
+    m_infoMutex.Lock();
     m_CompassInfo = tagCompassInfo{0, 0, 0};
-    s_compassLock.m_mutex.Unlock();
+    m_infoMutex.Unlock();
     env->SetIntField(handle->obj, handle->jniDataField, 0);
     env->CallVoidMethod(handle->obj, handle->initMethod);
     VJavaHandle_TakeException(env);
@@ -92,17 +92,17 @@ int CVCompass::UnInit() {
 int CVCompass::IsHaveCompassSensor() { return 1; }
 
 int CVCompass::GetCompassInfo(tagCompassInfo& info) {
-    s_compassLock.m_mutex.Lock();
+    m_infoMutex.Lock();
     const int running = VCompass_Handle() != nullptr ? 1 : 0;
     if (running) info = m_CompassInfo;
-    s_compassLock.m_mutex.Unlock();
+    m_infoMutex.Unlock();
     return running;
 }
 
 void CVCompass::SetCompassInfo(const tagCompassInfo& info) {
-    s_compassLock.m_mutex.Lock();
+    m_infoMutex.Lock();
     if (VCompass_Handle() != nullptr) m_CompassInfo = info;
-    s_compassLock.m_mutex.Unlock();
+    m_infoMutex.Unlock();
 }
 
 VOS_NAMESPACE_END

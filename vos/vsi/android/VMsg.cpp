@@ -82,6 +82,10 @@ void CVMsg::GlobalUnInit() {
     if (rec == nullptr) return;
     VMsg_JNI_UnInitEnv();
     __atomic_store_n(&m_hMsg, static_cast<void*>(nullptr), __ATOMIC_RELEASE);
+    // A message posted shortly before may be under delivery on the Java
+    // looper thread; the record must outlive that walk.
+    rec->m_cMutex.Lock(0xFFFFFFFF);
+    rec->m_cMutex.Unlock();
     rec->~tagVMsgRecord();
     CVMem::Deallocate(rec);
 }

@@ -169,6 +169,10 @@ void CVSocketMan::UnInitSocketMan() {
     // which uses the cache until it ends.
     CVWorkerRegistry& registry = Registry();
     registry.mutex.Lock(kNoLimit);
+    // No worker uses the shared action list (each has its own buffer); it is
+    // emptied under the registry lock so that two managers going down at
+    // once do not race on it.
+    m_arrActions.SetSize(0, -1);
     if (registry.nRunning == 0) {
         CVDNSParse::ReleaseInstance();
         CVDNSCache::ReleaseInstance();

@@ -6,6 +6,11 @@
 
 #include "vos/VMsg.h"
 #include "vos/VTime.h"
+#include "vsi/android/VTimerHook.h"
+
+#ifdef VOS_TEST_HOOKS
+void (*VTimer_HookBeforeEnd)() = nullptr;
+#endif
 
 VOS_NAMESPACE_BEGIN
 
@@ -31,6 +36,7 @@ int g_bFiringTouched = 0;
 int LoadSize() { return __atomic_load_n(&CVTimer::s_iSize, __ATOMIC_ACQUIRE); }
 void AddSize(int delta) { __atomic_store_n(&CVTimer::s_iSize, CVTimer::s_iSize + delta, __ATOMIC_RELEASE); }
 void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATOMIC_RELEASE); }
+int IsRunning() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE); }
 
 // Milliseconds from then to now. A smaller now means the tick count wrapped
 // (or the clock was set back); the distance is then taken across the wrap.
@@ -83,7 +89,7 @@ void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCall
 // new thread, so that a second SetTimer before the thread has started does
 // not try to start another.
 void StartThreadIfNeeded() {
-    if (CVTimer::s_bRunning) return;
+    if (IsRunning()) return;
     if (CVTimer::s_TimerThread.CreateThread(TimerThreadProc, nullptr, 0)) SetRunning(1);
 }
 
@@ -126,7 +132,7 @@ void FireSlot(int index) {
 }  // namespace
 
 void CVTimer::Init() {
-    if (!__atomic_load_n(&s_bRunning, __ATOMIC_ACQUIRE) && s_ListMutex.GetHandle() == 0) s_ListMutex.Create(nullptr);
+    if (!IsRunning() && s_ListMutex.GetHandle() == 0) s_ListMutex.Create(nullptr);
 }
 
 int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), void* param, unsigned int delay,
@@ -192,6 +198,9 @@ void CVTimer::TimerProcess() {
     unsigned int lastPassMs = 0;
     for (;;) {
         if (LoadSize() <= 0) {
+#ifdef VOS_TEST_HOOKS
+            if (VTimer_HookBeforeEnd != nullptr) VTimer_HookBeforeEnd();
+#endif
             CVTimerLock lock;
             if (s_iSize <= 0) {
                 LeaveTimerThread();
