@@ -64,7 +64,8 @@ public:
     // 1 and the address (network byte order) and port of name; 0 when the
     // name is empty or not cached, leaving the outputs untouched.
     int GetHostByName(CVString& name, unsigned int& address, unsigned int& port);
-    // Stores or replaces the entry of name; 0 for an empty name, else 1.
+    // Stores or replaces the entry of name; 0 for an empty name or when memory
+    // runs out (the cache then stays as it was), else 1.
     int AddHostAndName(CVString& name, unsigned int address, unsigned int port);
 
     static CVDNSCache* s_pDnsCache;

@@ -35,15 +35,25 @@ using Core = vmap::Core<StringToPtrTraits>;
 
 CVMapStringToPtr::CVMapStringToPtr(int nBlockSize) { Core::Construct(*this, nBlockSize); }
 
+namespace {
+
+// Straight from the source's associations, in the order GetNextAssoc hands
+// them out: a key copied out through a CVString that could not get memory
+// would come back empty and file its value under the empty key.
+void CopyEntries(CVMapStringToPtr& to, const CVMapStringToPtr& from) {
+    if (from.m_pBuckets == nullptr) return;
+    for (uint32_t b = 0; b < from.m_nBuckets; ++b) {
+        for (const CVMapStringToPtr::CAssoc* a = from.m_pBuckets[b]; a != nullptr; a = a->pNext) {
+            to.SetAt(a->key, a->value);
+        }
+    }
+}
+
+}  // namespace
+
 CVMapStringToPtr::CVMapStringToPtr(const CVMapStringToPtr& other) {
     Core::Construct(*this, 10);
-    void* pos = other.GetStartPosition();
-    CVString key;
-    void* value = nullptr;
-    while (pos != nullptr) {
-        other.GetNextAssoc(pos, key, value);
-        SetAt(key, value);
-    }
+    CopyEntries(*this, other);
 }
 
 CVMapStringToPtr::~CVMapStringToPtr() { RemoveAll(); }
@@ -52,13 +62,7 @@ void CVMapStringToPtr::operator=(const CVMapStringToPtr& other) {
     // Emptying the target first would leave nothing to copy from.
     if (&other == this) return;
     RemoveAll();
-    void* pos = other.GetStartPosition();
-    CVString key;
-    void* value = nullptr;
-    while (pos != nullptr) {
-        other.GetNextAssoc(pos, key, value);
-        SetAt(key, value);
-    }
+    CopyEntries(*this, other);
 }
 
 void CVMapStringToPtr::InitHashTable(unsigned int nHashSize, int bAllocNow) {

@@ -359,38 +359,56 @@ CVString& CVString::operator+=(const unsigned short* s) {
 CVString& CVString::operator+=(const char* s) {
     if (s == nullptr || *s == 0) return *this;
     CVString text(s);
+    if (text.m_pData == nullptr) {
+        // The conversion could not get memory (text that converts to nothing
+        // still gets an empty buffer): the append fails as a whole.
+        ReleaseData();
+        return *this;
+    }
     if (IsEmpty()) return *this = text;
     if (text.IsEmpty()) return *this;
     AppendUnits(text.m_pData, text.GetLength());
     return *this;
 }
 
+// A left operand with text that could not be copied leaves the sum without a
+// buffer (a narrow text that converts to nothing still gets an empty one);
+// appending the right operand then would pass it off as the whole sum.
+static bool LostLeftOperand(bool leftHasText, const CVString& result) {
+    return leftHasText && static_cast<const unsigned short*>(result) == nullptr;
+}
+
 CVString operator+(const CVString& a, const CVString& b) {
     CVString result(a);
+    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
     result += b;
     return result;
 }
 
 CVString operator+(const CVString& a, const char* b) {
     CVString result(a);
+    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
     result += b;
     return result;
 }
 
 CVString operator+(const CVString& a, const unsigned short* b) {
     CVString result(a);
+    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
     result += b;
     return result;
 }
 
 CVString operator+(const char* a, const CVString& b) {
     CVString result(a);
+    if (LostLeftOperand(a != nullptr && *a != 0, result)) return result;
     result += b;
     return result;
 }
 
 CVString operator+(const unsigned short* a, const CVString& b) {
     CVString result(a);
+    if (LostLeftOperand(a != nullptr && *a != 0, result)) return result;
     result += b;
     return result;
 }

@@ -67,12 +67,22 @@ int CVDNSCache::AddHostAndName(CVString& name, unsigned int address, unsigned in
         }
         m_mapIndex.RemoveKey(key);
     }
-    const intptr_t position = m_arrAddress.GetSize();
-    m_mapIndex.SetAt(key, reinterpret_cast<void*>(position));
-    m_arrAddress.Add(address);
-    m_arrPort.Add(port);
+    // The index and both arrays change together or not at all: a slot that
+    // only one array got would pair every later name with its neighbour's
+    // address or port.
+    const int position = m_arrAddress.GetSize();
+    int stored = 0;
+    if (m_arrPort.GetSize() == position && m_arrAddress.Add(address) == position &&
+        m_arrPort.Add(port) == position) {
+        m_mapIndex.SetAt(key, reinterpret_cast<void*>(static_cast<intptr_t>(position)));
+        stored = m_mapIndex.Lookup(key, value);
+    }
+    if (!stored) {
+        m_arrAddress.SetSize(position);
+        m_arrPort.SetSize(position);
+    }
     m_mutex.Unlock();
-    return 1;
+    return stored;
 }
 
 VOS_NAMESPACE_END

@@ -350,7 +350,15 @@ int CVFile::GetDir(const CVString& dir, const CVString& filter, CVArray<CVString
             continue;
         }
         CVString unicode = CVCMMap::Utf8ToUnicode(name, static_cast<unsigned int>(nameLen));
-        out.Add(unicode);
+        const int index = unicode.IsEmpty() ? -1 : out.Add(unicode);
+        if (index < 0 || out[index].IsEmpty()) {
+            // Memory ran out: a listing with names missing or empty would
+            // pass for the directory's content, so it is refused whole.
+            closedir(listing);
+            out.SetSize(0);
+            VFileError("cannot allocate", __LINE__);
+            return 0;
+        }
     }
     closedir(listing);
     return out.GetSize();
