@@ -12,6 +12,8 @@
 
 #include <stdarg.h>
 
+#include <type_traits>
+
 #include "vos/VDefine.h"
 
 // Length, copy and search.
@@ -48,6 +50,18 @@ VOS_API unsigned short* _wcsrev(unsigned short* s);
 // The space (32) only counts as white space.
 VOS_API int iswspace(unsigned short c);
 VOS_API int VIsSpace(int c);
+
+// Where the platform's iswspace(wint_t) is also visible, a call with an int,
+// char or char16_t argument would be ambiguous between the two; these forms
+// take such arguments exactly and test them as a 16-bit unit. wchar_t and
+// wint_t arguments are left to the platform function.
+template <typename T, typename = typename std::enable_if<
+                          std::is_same<T, int>::value || std::is_same<T, char>::value ||
+                          std::is_same<T, signed char>::value || std::is_same<T, unsigned char>::value ||
+                          std::is_same<T, short>::value || std::is_same<T, char16_t>::value>::type>
+inline int iswspace(T c) {
+    return iswspace(static_cast<unsigned short>(c));
+}
 
 // Number parsing:
 // No white space skipped, no '+', values wrap in 32 bits; decimal, or
