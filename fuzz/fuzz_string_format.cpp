@@ -97,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 format.push_back('#');
                 continue;
             }
-            const char* spec = kConversions[data[i + 2] % (sizeof(kConversions) / sizeof(kConversions[0]))];
-            for (const char* p = spec; *p != 0; ++p) format.push_back(static_cast<unsigned char>(*p));
+            const char* conv = kConversions[data[i + 2] % (sizeof(kConversions) / sizeof(kConversions[0]))];
+            for (const char* p = conv; *p != 0; ++p) format.push_back(static_cast<unsigned char>(*p));
             conversions += 2;
             i += 2;
             continue;

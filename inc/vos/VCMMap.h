@@ -29,6 +29,8 @@ enum EVConversionType {
 // The four header words of a table image, in image order. Only the section
 // count is used once the table is loaded.
 struct _VCMMapHeader {
+    // Words:
+    // Tag, format, number of sections, reserved.
     unsigned short wTag;
     unsigned short wFormat;
     unsigned short wSectionCount;
@@ -39,11 +41,14 @@ struct _VCMMapHeader {
 // [wFirstCode, wFirstCode + wCodeCount) and its entries (null when the
 // section has no codes).
 struct _VCMMapSection {
+    // Fields:
+    // The first code, the number of codes, and the entries.
     unsigned short wFirstCode;
     unsigned short wCodeCount;
     unsigned short* pEntries;
 };
 
+// The code-page converters: static members only.
 class VOS_API CVCMMap {
 public:
     // Loads both tables from the built-in images, replacing loaded ones.
@@ -92,6 +97,9 @@ public:
     // other byte becomes %XX.
     static CVString UrlEncode(const CVString& str);
 
+    // Loaded tables:
+    // The headers and sections of the GBK-to-UTF-16 and UTF-16-to-GBK tables;
+    // the sections are null while a table is not loaded.
     static _VCMMapHeader m_HeaderMB2WC;
     static _VCMMapHeader m_HeaderWC2MB;
     static _VCMMapSection* m_pSectionMB2WC;

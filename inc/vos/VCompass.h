@@ -25,6 +25,7 @@ struct tagCompassInfo {
 
 static_assert(sizeof(tagCompassInfo) == 12, "tagCompassInfo is three 32-bit fields");
 
+// The compass: static members only.
 class VOS_API CVCompass {
 public:
     // Creates and starts the Java compass; 1 when running (also when it was
@@ -39,6 +40,9 @@ public:
     // Stores a reading while the compass runs; ignored otherwise.
     static void SetCompassInfo(const tagCompassInfo& info);
 
+    // State:
+    // The Java compass (null while stopped), the last reading and the
+    // sensor flag.
     static _VJavaHandle_t* m_hHandle;
     static tagCompassInfo m_CompassInfo;
     static int m_bHaveCompass;
@@ -49,6 +53,7 @@ public:
 
 VOS_NAMESPACE_END
 
+// Native method of com.palex.zu.VCompass: stores one reading.
 extern "C" VOS_API void Java_com_palex_zu_VCompass_updateCompass(JNIEnv* env, jobject obj, jint value);
 
 #endif  // VOS_VCOMPASS_H

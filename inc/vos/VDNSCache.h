@@ -23,6 +23,8 @@ struct tag_DomainParam {
     uint32_t nPort;
 };
 
+// The resolver: a queue of names looked up one per turn on its own thread,
+// whose results go into the name cache.
 class VOS_API CVDNSParse {
 public:
     CVDNSParse();
@@ -38,10 +40,15 @@ public:
     // Queues a lookup unless one for the same name is queued already; starts
     // the resolver thread when it is not running.
     void AddDNSTask(tag_DomainParam& task);
+    // The resolver thread's procedure; parser is the instance.
     static unsigned long DNSParseThreadProc(void* parser);
 
+    // The instance, or null.
     static CVDNSParse* s_pDNSParse;
 
+    // State:
+    // The queued tasks, the names queued or under way, the stop flag, the
+    // resolver thread and the lock guarding the queue.
     CVArray<tag_DomainParam, tag_DomainParam&> m_arrTasks;
     CVMapStringToString m_mapNames;
     int m_bStop;
@@ -53,11 +60,16 @@ private:
     CVDNSParse& operator=(const CVDNSParse&);
 };
 
+// The name cache: host names with their address and port, filled by the
+// resolver and read by the socket worker.
 class VOS_API CVDNSCache {
 public:
     CVDNSCache();
     ~CVDNSCache();
 
+    // Instance:
+    // Instance gives the cache, creating it on first use (null only when it
+    // cannot be allocated); ReleaseInstance frees it.
     static CVDNSCache* Instance();
     static void ReleaseInstance();
 
@@ -68,8 +80,12 @@ public:
     // runs out (the cache then stays as it was), else 1.
     int AddHostAndName(CVString& name, unsigned int address, unsigned int port);
 
+    // The instance, or null.
     static CVDNSCache* s_pDnsCache;
 
+    // Entries:
+    // Names to indexes into the address and port arrays, and the lock that
+    // guards all three.
     CVMapStringToPtr m_mapIndex;
     CVArray<unsigned int, unsigned int> m_arrAddress;
     CVArray<unsigned int, unsigned int> m_arrPort;

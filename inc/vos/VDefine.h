@@ -12,11 +12,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
+// Marks what the shared object exports; everything else stays hidden.
 #define VOS_API
 #else
+// Marks what the shared object exports; everything else stays hidden.
 #define VOS_API __attribute__((visibility("default")))
 #endif
 
+// Namespace brackets:
+// Open and close the library's namespace, _palex_zu.
 #define VOS_NAMESPACE_BEGIN namespace _palex_zu {
 #define VOS_NAMESPACE_END }
 

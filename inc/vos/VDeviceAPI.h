@@ -51,6 +51,8 @@ public:
 class VOS_API CVWifiHotpot {
 public:
     CVWifiHotpot() : m_nFrequency(0), m_nLevel(0) {}
+    // Copying:
+    // Member-wise copies.
     CVWifiHotpot(const CVWifiHotpot& other)
         : m_strBSSID(other.m_strBSSID),
           m_strSSID(other.m_strSSID),
@@ -67,6 +69,9 @@ public:
     }
     ~CVWifiHotpot() {}
 
+    // Fields:
+    // The access point's BSSID, SSID and capabilities, its frequency and its
+    // signal level, as Java reports them.
     CVString m_strBSSID;
     CVString m_strSSID;
     CVString m_strCapabilities;
@@ -74,37 +79,48 @@ public:
     int m_nLevel;
 };
 
+// Storage, memory and OS facts.
 class VOS_API CVUtilsOS {
 public:
-    // Each Java long is stored as its low 32 bits.
+    // Figures:
+    // Storage total and free, memory total and available; each Java long is
+    // stored as its low 32 bits.
     static int GetSpaceInfo(long& total, long& free);
     static int GetMemoryInfo(long& total, long& available);
     // "Android"; 1.
     static int GetOsTypeName(CVString& name);
     // VOS_OS_TYPE_ANDROID; 1.
     static int GetOsType(EOsType& type);
+    // The OS version text.
     static int GetOsVersion(CVString& version);
     // Hands an existing package file to the installer; 0 when the file
     // cannot be opened for reading.
     static int SetUpSoftWare(CVString& path);
 };
 
+// Application facts.
 class VOS_API CVUtilsAppInfo {
 public:
+    // The path of the application's package file.
     static int GetModuleFileName(CVString& path);
     // Copies exactly the path's units into buffer, with no terminating zero;
     // 0 and nothing written when the path is longer than size.
     static int GetModuleFileName(unsigned short* buffer, int size);
+    // Paths and version:
+    // The storage card folder, the cache folder and the application's version.
     static int GetSdcardPath(CVString& path);
     static int GetCachePath(CVString& path);
     static int GetAppVersion(CVString& version);
 };
 
+// Network type and state, Wi-Fi and network-state callbacks.
 class VOS_API CVUtilsNetwork {
 public:
+    // The type of the active network.
     static int GetCurrentNetworkType(ENetworkType& type);
     // 1 when Wi-Fi is connected, else 0.
     static int IsWifiConnected();
+    // The description of the network of the given type.
     static int GetNetworkInfo(ENetworkType type, CVNetworkInfo& info);
     // Registers callback with the network-state observable (for good: it is
     // never removed) and asks Java to report changes; callback runs on the
@@ -116,18 +132,24 @@ public:
     static int GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out);
 };
 
+// Screen figures and the keep-on switch.
 class VOS_API CVUtilsScreen {
 public:
     // Each Java float is truncated toward zero.
     static int GetSystemMetrics(long& width, long& height);
+    // The display density.
     static int GetScreenDpi(float& density);
     // 0 and brightness unchanged when Java reports -1.
     static int GetScreenBrightness(int& brightness);
+    // Keeps the screen on (non-zero) or lets it go off.
     static int SetScreenOn(int on);
 };
 
+// Telephony actions and identities.
 class VOS_API CVUtilsTelephony {
 public:
+    // Actions:
+    // Start a call to number; send text to number as an SMS.
     static int TelephoneCall(const CVString& number);
     static int SendSMS(const CVString& number, const CVString& text);
     // 0 for an invalid number or a file that cannot be opened (Java is not
@@ -136,6 +158,8 @@ public:
                        const CVString& file);
     // 0 when Java throws.
     static int OpenUrl(const CVString& url);
+    // Identities:
+    // The cell id, the location area code, the device id and the subscriber id.
     static int GetCellId(CVString& cellId);
     static int GetLac(CVString& lac);
     static int GetUniqueID(CVString& id);

@@ -25,22 +25,28 @@ class VOS_API CVErrorInfo {
 public:
     CVErrorInfo() : m_ulLine(0) {}
 
+    // Fields:
+    // The message, the module tag, the source file and line.
     CVString m_strMessage;
     CVString m_strModule;
     CVString m_strFile;
     uint32_t m_ulLine;
 };
 
+// The last-error store, the global mutexes and the leak registries: static
+// members only.
 class VOS_API CVException {
 public:
     CVException();
     virtual ~CVException();
 
+    // Error record:
     // Create and destroy the error record; called by the library's start-up
     // and shut-down.
     static void Init();
     static void Cleanup();
 
+    // Global mutexes:
     // Create the named global mutex unless it already exists.
     static void CreateMutexError();
     static void CreateMutexMem();
@@ -66,14 +72,19 @@ public:
     // Logs every registered block and the totals; gives the number of blocks.
     static int PrintMemoryLeak();
 
+    // Open files:
     // Open files, each counted as size 1: the registry's peak total is the
     // most files that were registered at once.
+    // Register, unregister and list open files as the memory forms above do.
     static int RegisterFileLeak(CVFile* file, const char* sourceFile, unsigned int line);
     static int UnregisterFileLeak(CVFile* file);
     static int CheckFileLeak(_VLeakInfo*& records, int& count);
     // Logs every registered file; gives the number of files.
     static int PrintFileLeak();
 
+    // State:
+    // The error record (null outside start-up and shut-down), the three
+    // global mutexes and the two leak registries.
     static CVErrorInfo* m_pLastError;
     static CVMutex m_cMutexError;
     static CVMutex m_cMutexMem;

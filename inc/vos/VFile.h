@@ -87,6 +87,7 @@ public:
     // pieces already written stay).
     int SetLength(unsigned long newLength);
 
+    // File layer:
     // The file layer has no state of its own: these exist so that the
     // library's global start and stop have a file step. Both give 1.
     static int InitFileSystem();
@@ -97,6 +98,7 @@ public:
     // modification, third the last access. 0 when stat fails.
     static int GetTimeStamp(const CVString& path, tagVTime* first, tagVTime* second,
                             tagVTime* third);
+    // 1 when from now has the name to (as rename does; an existing to may be replaced).
     static int Rename(const unsigned short* from, const unsigned short* to);
     // Removes a file or an empty directory.
     static int Remove(const unsigned short* path);
@@ -107,11 +109,12 @@ public:
     static int IsFileExist(const unsigned short* path);
     // 1 when path names an existing directory.
     static int IsDirectoryExist(const unsigned short* path);
+    // Listing:
     // Appends the names in dir that end with filter ("txt" and ".txt" both
     // select names ending in ".txt"; an empty filter selects all) to out,
     // which must be empty, in the order the system gives them, "." and ".."
     // left out. Gives the number of names in out; 0 for bad parameters or a
-    // directory that cannot be opened.
+    // directory that cannot be opened. Without a filter, every name.
     static int GetDir(const CVString& dir, const CVString& filter,
                       CVArray<CVString, CVString&>& out);
     static int GetDir(const CVString& dir, CVArray<CVString, CVString&>& out);

@@ -40,12 +40,12 @@ struct VOS_API CVGpsDetailInfo {
     float m_fValue2;       // second Java value, narrowed from double
     float m_fValue4;       // fourth Java value
     float m_fValue3;       // third Java value
-    uint32_t m_nReserved1;
+    uint32_t m_nReserved1;  // 0
     int32_t m_nValue5;     // fifth Java value
-    uint16_t m_sReserved2;
+    uint16_t m_sReserved2;  // 0
     uint16_t m_sValue6;    // sixth Java value, low 16 bits
-    tagVTime m_time;
-    uint32_t m_nExtra;
+    tagVTime m_time;        // not set by a reported fix
+    uint32_t m_nExtra;      // 0
 };
 
 static_assert(sizeof(CVGpsDetailInfo) == 44, "CVGpsDetailInfo is eleven packed fields");
@@ -53,6 +53,9 @@ static_assert(sizeof(CVGpsDetailInfo) == 44, "CVGpsDetailInfo is eleven packed f
 // The Java object behind the GPS manager or the compass and what is needed to
 // drive it. Allocated zero-filled; the references are global ones.
 struct _VJavaHandle_t {
+    // Fields:
+    // The class, the instance, its init and unInit methods, its constructor
+    // and the int field the native side owns (mJniData).
     jclass cls;
     jobject obj;
     jmethodID initMethod;
@@ -61,6 +64,7 @@ struct _VJavaHandle_t {
     jfieldID jniDataField;
 };
 
+// What a client implements to receive fixes.
 class VOS_API CVGpsObserver {
 public:
     virtual ~CVGpsObserver() {}
@@ -73,6 +77,7 @@ enum EGpsPortState : int32_t {
     VGPS_PORT_STATE_NONE = 0
 };
 
+// The GPS manager: static members only.
 class VOS_API CVGpsMan {
 public:
     // Creates and starts the Java position source; 1 when running (also when
@@ -86,6 +91,7 @@ public:
     static int AttachGpsObserver(CVGpsObserver* observer);
     // 1 when removed (later observers keep their order), else 0.
     static int DetachGpsObserver(CVGpsObserver* observer);
+    // Calls OnGpsUpdate of every observer with the last fix, in attach order.
     static void NotifyObserver();
     // Takes a reported fix over into the last fix; notifies when any field
     // differs (a NaN always counts as a change).
@@ -94,12 +100,17 @@ public:
     static CVGpsDetailInfo GetLastLocation();
     // Non-zero: ignore reported fixes. Returns the previous value.
     static int Pause(int pause);
+    // Always VGPS_PORT_STATE_NONE.
     static EGpsPortState GetGPSState();
 
+    // The Java position source, or null while the manager is stopped.
     static _VJavaHandle_t* m_hHandle;
+    // The attached observers, or null while the manager is stopped.
     static CVArray<CVGpsObserver*, CVGpsObserver*&>* m_pObservers;
     static CVMutex m_obMutex;  // guards m_pObservers and the notification walk
     static CVMutex m_pMutex;   // guards m_GpsLastDetailInfo
+    // Last fix and switches:
+    // The last fix, the pause flag and the port state.
     static CVGpsDetailInfo m_GpsLastDetailInfo;
     static int m_IsPause;
     static EGpsPortState m_eGpsPortState;
@@ -107,6 +118,8 @@ public:
 
 VOS_NAMESPACE_END
 
+// Native method of com.palex.zu.VGps: hands one fix to the manager on the
+// reporting Java thread.
 extern "C" VOS_API void Java_com_palex_zu_VGps_updateGps(JNIEnv* env, jobject obj, jdouble value1,
                                                         jdouble value2, jfloat value3, jfloat value4,
                                                         jint value5, jint value6);

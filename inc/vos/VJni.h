@@ -14,6 +14,7 @@
 
 #include "vos/VDefine.h"
 
+// Holder of the process's Java VM: static members only.
 class VOS_API JVMContainer {
 public:
     // Records vm unless a VM is recorded already: the first call wins.
@@ -25,9 +26,11 @@ public:
     // VM it returns 0 and leaves *env untouched, so callers preset it to null.
     static int GetEnvironment(JNIEnv** env);
 
+    // The recorded VM, or null.
     static JavaVM* global_JVM;
 };
 
+// Method lookups:
 // Method lookups that describe and clear the exception a failed lookup
 // raises; null for a null env or class, or when the method is missing.
 VOS_API jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const char* signature);

@@ -23,6 +23,7 @@ class CVString;
 class CVFile;
 class CVMutex;
 
+// The logger; Print and WriteLog are static, Log formats through an object.
 class VOS_API CVLog {
 public:
     // Any other value is accepted: it gets no mark in the file and does not
@@ -58,6 +59,8 @@ public:
     // message itself, conversions and all.
     static void Print(ELOGPRIORITY priority, const char* format, va_list args);
 
+    // Shared state:
+    // The log file, and the mutex that serialises its entries.
     static CVFile s_logFile;
     static CVMutex s_logMutex;
 

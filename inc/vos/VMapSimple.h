@@ -25,35 +25,62 @@
 
 VOS_NAMESPACE_BEGIN
 
+// A map from 16-bit keys to pointers.
 class VOS_API CVMapWordToPtr {
 public:
+    // One entry: the link to the next entry of its bucket, then key and value.
     struct CAssoc {
+        // Fields:
+        // The next association of the same bucket (or of the free list), the key
+        // and the value.
         CAssoc* pNext;
         unsigned short key;
         void* value;
     };
 
+    // An empty map whose associations come in blocks of nBlockSize.
     explicit CVMapWordToPtr(int nBlockSize = 10);
+    // Frees the bucket table and every block of associations.
     virtual ~CVMapWordToPtr();
 
+    // Size:
+    // The number of entries; 1 when there is none; the number of buckets (0
+    // before the table exists). InitHashTable sets the bucket count for a map
+    // that is still empty and, with bAllocNow, allocates the table at once.
     int GetCount() const { return m_nEntries; }
     int IsEmpty() const { return m_nEntries == 0 ? 1 : 0; }
     unsigned int GetHashTableSize() const { return m_nBuckets; }
     void InitHashTable(unsigned int nHashSize, int bAllocNow = 1);
 
+    // 1 and the value when the key is present; 0 and rValue unchanged otherwise.
     int Lookup(unsigned short key, void*& rValue) const;
+    // Insertion and removal:
+    // operator[] gives the value of key, inserting a null one first when the
+    // key is missing; SetAt stores a value under key; RemoveKey gives 1 when it
+    // removed the key, else 0; RemoveAll empties the map and frees its memory.
     void*& operator[](unsigned short key);
     void SetAt(unsigned short key, void* newValue);
     int RemoveKey(unsigned short key);
     void RemoveAll();
 
+    // Iteration:
+    // GetStartPosition gives the first position, null for an empty map;
+    // GetNextAssoc hands out the entry at rNextPosition and advances it (null
+    // after the last entry).
     void* GetStartPosition() const;
     void GetNextAssoc(void*& rNextPosition, unsigned short& rKey, void*& rValue) const;
 
+    // Internals shared with the implementation:
+    // GetAssocAt finds the association of key and the bucket it hashes to;
+    // NewAssoc takes an association from the free list (growing it by a block);
+    // FreeAssoc returns one to it.
     CAssoc* GetAssocAt(unsigned short key, unsigned int& nHash) const;
     CAssoc* NewAssoc();
     void FreeAssoc(CAssoc* pAssoc);
 
+    // State:
+    // The bucket table and its size, the entry count, the free list, the
+    // associations per block and the chain of blocks.
     CAssoc** m_pBuckets;
     uint32_t m_nBuckets;
     int32_t m_nEntries;
@@ -66,37 +93,64 @@ private:
     CVMapWordToPtr& operator=(const CVMapWordToPtr&);
 };
 
+// A map from pointers to pointers; keys are hashed by address.
 class VOS_API CVMapPtrToPtr {
 public:
+    // One entry: the link to the next entry of its bucket, then key and value.
     struct CAssoc {
+        // Fields:
+        // The next association of the same bucket (or of the free list), the key
+        // and the value.
         CAssoc* pNext;
         void* key;
         void* value;
     };
 
+    // An empty map whose associations come in blocks of nBlockSize.
     explicit CVMapPtrToPtr(int nBlockSize = 10);
+    // Frees the bucket table and every block of associations.
     virtual ~CVMapPtrToPtr();
 
+    // Size:
+    // The number of entries; 1 when there is none; the number of buckets (0
+    // before the table exists). InitHashTable sets the bucket count for a map
+    // that is still empty and, with bAllocNow, allocates the table at once.
     int GetCount() const { return m_nEntries; }
     int IsEmpty() const { return m_nEntries == 0 ? 1 : 0; }
     unsigned int GetHashTableSize() const { return m_nBuckets; }
     void InitHashTable(unsigned int nHashSize, int bAllocNow = 1);
 
+    // 1 and the value when the key is present; 0 and rValue unchanged otherwise.
     int Lookup(void* key, void*& rValue) const;
     // The value of the key, or null when the key is absent.
     void* GetValueAt(void* key) const;
+    // Insertion and removal:
+    // operator[] gives the value of key, inserting a null one first when the
+    // key is missing; SetAt stores a value under key; RemoveKey gives 1 when it
+    // removed the key, else 0; RemoveAll empties the map and frees its memory.
     void*& operator[](void* key);
     void SetAt(void* key, void* newValue);
     int RemoveKey(void* key);
     void RemoveAll();
 
+    // Iteration:
+    // GetStartPosition gives the first position, null for an empty map;
+    // GetNextAssoc hands out the entry at rNextPosition and advances it (null
+    // after the last entry).
     void* GetStartPosition() const;
     void GetNextAssoc(void*& rNextPosition, void*& rKey, void*& rValue) const;
 
+    // Internals shared with the implementation:
+    // GetAssocAt finds the association of key and the bucket it hashes to;
+    // NewAssoc takes an association from the free list (growing it by a block);
+    // FreeAssoc returns one to it.
     CAssoc* GetAssocAt(void* key, unsigned int& nHash) const;
     CAssoc* NewAssoc();
     void FreeAssoc(CAssoc* pAssoc);
 
+    // State:
+    // The bucket table and its size, the entry count, the free list, the
+    // associations per block and the chain of blocks.
     CAssoc** m_pBuckets;
     uint32_t m_nBuckets;
     int32_t m_nEntries;
@@ -109,38 +163,65 @@ private:
     CVMapPtrToPtr& operator=(const CVMapPtrToPtr&);
 };
 
+// A map from unsigned long keys to strings.
 class VOS_API CVMapDWordToString {
 public:
+    // One entry: the link to the next entry of its bucket, then key and value.
     struct CAssoc {
+        // Fields:
+        // The next association of the same bucket (or of the free list), the key
+        // and the value.
         CAssoc* pNext;
         uint32_t nHashValue;  // the bucket the association was inserted into
         unsigned long key;
         CVString value;
     };
 
+    // An empty map whose associations come in blocks of nBlockSize.
     explicit CVMapDWordToString(int nBlockSize = 10);
+    // Frees the bucket table and every block of associations.
     virtual ~CVMapDWordToString();
 
+    // Size:
+    // The number of entries; 1 when there is none; the number of buckets (0
+    // before the table exists). InitHashTable sets the bucket count for a map
+    // that is still empty and, with bAllocNow, allocates the table at once.
     int GetCount() const { return m_nEntries; }
     int IsEmpty() const { return m_nEntries == 0 ? 1 : 0; }
     unsigned int GetHashTableSize() const { return m_nBuckets; }
     void InitHashTable(unsigned int nHashSize, int bAllocNow = 1);
 
+    // 1 and the value when the key is present; 0 and rValue unchanged otherwise.
     int Lookup(unsigned long key, CVString& rValue) const;
     // 1 and the stored key when the key is present.
     int LookupKey(unsigned long key, unsigned long& rKey) const;
+    // Insertion and removal:
+    // operator[] gives the value of key, inserting an empty one first when the
+    // key is missing; SetAt stores a value under key; RemoveKey gives 1 when it
+    // removed the key, else 0; RemoveAll empties the map and frees its memory.
     CVString& operator[](unsigned long key);
     void SetAt(unsigned long key, unsigned short const* newValue);
     int RemoveKey(unsigned long key);
     void RemoveAll();
 
+    // Iteration:
+    // GetStartPosition gives the first position, null for an empty map;
+    // GetNextAssoc hands out the entry at rNextPosition and advances it (null
+    // after the last entry).
     void* GetStartPosition() const;
     void GetNextAssoc(void*& rNextPosition, unsigned long& rKey, CVString& rValue) const;
 
+    // Internals shared with the implementation:
+    // GetAssocAt finds the association of key and the bucket it hashes to;
+    // NewAssoc takes an association from the free list (growing it by a block);
+    // FreeAssoc returns one to it.
     CAssoc* GetAssocAt(unsigned long key, unsigned int& nHash) const;
     CAssoc* NewAssoc();
     void FreeAssoc(CAssoc* pAssoc);
 
+    // State:
+    // The bucket table and its size, the entry count, the free list, the
+    // associations per block and the chain of blocks.
     CAssoc** m_pBuckets;
     uint32_t m_nBuckets;
     int32_t m_nEntries;
@@ -153,24 +234,35 @@ private:
     CVMapDWordToString& operator=(const CVMapDWordToString&);
 };
 
+// A map from strings (by their UTF-16 text) to pointers.
 class VOS_API CVMapStringToPtr {
 public:
+    // One entry: the link to the next entry of its bucket, then key and value.
     struct CAssoc {
+        // Fields:
+        // The next association of the same bucket (or of the free list), the key
+        // and the value.
         CAssoc* pNext;
         uint32_t nHashValue;  // the bucket the association was inserted into
         CVString key;
         void* value;
     };
 
+    // An empty map whose associations come in blocks of nBlockSize.
     explicit CVMapStringToPtr(int nBlockSize = 10);
     // An empty map of 17 buckets and 10 associations per block holding the
     // source's entries.
     CVMapStringToPtr(const CVMapStringToPtr& other);
+    // Frees the bucket table and every block of associations.
     virtual ~CVMapStringToPtr();
     // Replaces the entries by the source's; keeps this map's bucket count and
     // block size. Assigning a map to itself changes nothing.
     void operator=(const CVMapStringToPtr& other);
 
+    // Size:
+    // The number of entries; 1 when there is none; the number of buckets (0
+    // before the table exists). InitHashTable sets the bucket count for a map
+    // that is still empty and, with bAllocNow, allocates the table at once.
     int GetCount() const { return m_nEntries; }
     int IsEmpty() const { return m_nEntries == 0 ? 1 : 0; }
     unsigned int GetHashTableSize() const { return m_nBuckets; }
@@ -179,21 +271,37 @@ public:
     // h = h * 33 + unit over the text, wrapping in 32 bits; 0 for null.
     static unsigned int HashKey(unsigned short const* key);
 
+    // 1 and the value when the key is present; 0 and rValue unchanged otherwise.
     int Lookup(unsigned short const* key, void*& rValue) const;
     // 1 and the stored key's text (never null) when the key is present.
     int LookupKey(unsigned short const* key, unsigned short const*& rKey) const;
+    // Insertion and removal:
+    // operator[] gives the value of key, inserting a null one first when the
+    // key is missing; SetAt stores a value under key; RemoveKey gives 1 when it
+    // removed the key, else 0; RemoveAll empties the map and frees its memory.
     void*& operator[](unsigned short const* key);
     void SetAt(unsigned short const* key, void* newValue);
     int RemoveKey(unsigned short const* key);
     void RemoveAll();
 
+    // Iteration:
+    // GetStartPosition gives the first position, null for an empty map;
+    // GetNextAssoc hands out the entry at rNextPosition and advances it (null
+    // after the last entry).
     void* GetStartPosition() const;
     void GetNextAssoc(void*& rNextPosition, CVString& rKey, void*& rValue) const;
 
+    // Internals shared with the implementation:
+    // GetAssocAt finds the association of key and the bucket it hashes to;
+    // NewAssoc takes an association from the free list (growing it by a block);
+    // FreeAssoc returns one to it.
     CAssoc* GetAssocAt(unsigned short const* key, unsigned int& nHash) const;
     CAssoc* NewAssoc();
     void FreeAssoc(CAssoc* pAssoc);
 
+    // State:
+    // The bucket table and its size, the entry count, the free list, the
+    // associations per block and the chain of blocks.
     CAssoc** m_pBuckets;
     uint32_t m_nBuckets;
     int32_t m_nEntries;
@@ -202,18 +310,29 @@ public:
     CVPlex* m_pBlockChain;
 };
 
+// A map from strings (by their UTF-16 text) to strings.
 class VOS_API CVMapStringToString {
 public:
+    // One entry: the link to the next entry of its bucket, then key and value.
     struct CAssoc {
+        // Fields:
+        // The next association of the same bucket (or of the free list), the key
+        // and the value.
         CAssoc* pNext;
         uint32_t nHashValue;  // the bucket the association was inserted into
         CVString key;
         CVString value;
     };
 
+    // An empty map whose associations come in blocks of nBlockSize.
     explicit CVMapStringToString(int nBlockSize = 10);
+    // Frees the bucket table and every block of associations.
     virtual ~CVMapStringToString();
 
+    // Size:
+    // The number of entries; 1 when there is none; the number of buckets (0
+    // before the table exists). InitHashTable sets the bucket count for a map
+    // that is still empty and, with bAllocNow, allocates the table at once.
     int GetCount() const { return m_nEntries; }
     int IsEmpty() const { return m_nEntries == 0 ? 1 : 0; }
     unsigned int GetHashTableSize() const { return m_nBuckets; }
@@ -222,21 +341,37 @@ public:
     // h = h * 33 + unit over the text, wrapping in 32 bits; 0 for null.
     static unsigned int HashKey(unsigned short const* key);
 
+    // 1 and the value when the key is present; 0 and rValue unchanged otherwise.
     int Lookup(unsigned short const* key, CVString& rValue) const;
     // 1 and the stored key's text (never null) when the key is present.
     int LookupKey(unsigned short const* key, unsigned short const*& rKey) const;
+    // Insertion and removal:
+    // operator[] gives the value of key, inserting an empty one first when the
+    // key is missing; SetAt stores a value under key; RemoveKey gives 1 when it
+    // removed the key, else 0; RemoveAll empties the map and frees its memory.
     CVString& operator[](unsigned short const* key);
     void SetAt(unsigned short const* key, unsigned short const* newValue);
     int RemoveKey(unsigned short const* key);
     void RemoveAll();
 
+    // Iteration:
+    // GetStartPosition gives the first position, null for an empty map;
+    // GetNextAssoc hands out the entry at rNextPosition and advances it (null
+    // after the last entry).
     void* GetStartPosition() const;
     void GetNextAssoc(void*& rNextPosition, CVString& rKey, CVString& rValue) const;
 
+    // Internals shared with the implementation:
+    // GetAssocAt finds the association of key and the bucket it hashes to;
+    // NewAssoc takes an association from the free list (growing it by a block);
+    // FreeAssoc returns one to it.
     CAssoc* GetAssocAt(unsigned short const* key, unsigned int& nHash) const;
     CAssoc* NewAssoc();
     void FreeAssoc(CAssoc* pAssoc);
 
+    // State:
+    // The bucket table and its size, the entry count, the free list, the
+    // associations per block and the chain of blocks.
     CAssoc** m_pBuckets;
     uint32_t m_nBuckets;
     int32_t m_nEntries;

@@ -20,6 +20,7 @@ VOS_NAMESPACE_BEGIN
 class CVAllocData;
 class CVMemData;
 
+// The allocation facade: static members only.
 class VOS_API CVMem {
 public:
     CVMem() {}
@@ -34,6 +35,9 @@ public:
     // CVAllocData::GlobalAllocate of m_pAllocData, or null when none is set.
     static void* GlobalAllocate(unsigned long size);
 
+    // Installed allocators:
+    // The region heap behind GlobalAllocate and the size-class pools a host
+    // may install; null when none is.
     static CVAllocData* m_pAllocData;
     static CVMemData* m_pMemData;
 };
@@ -78,6 +82,9 @@ void VDelete(T* p) {
 
 // One registered allocation.
 struct _VLeakInfo {
+    // Fields:
+    // The block, its size in bytes, and the source file and line that
+    // registered it.
     void* pAddr;
     uint32_t nSize;
     const char* pszFile;
@@ -92,12 +99,20 @@ public:
     CVLeakInfoManager();
     virtual ~CVLeakInfoManager();
 
+    // Registration:
+    // RegisterLeak records a block (1, or 0 for null p or when the table
+    // cannot grow; the first registration of an address wins);
+    // UnRegisterLeak removes it (1 when it was registered, else 0).
     int RegisterLeak(void* p, unsigned int size, const char* file, int line);
     int UnRegisterLeak(void* p);
     // Hands out the table in place; valid until the next RegisterLeak.
     int CheckLeak(_VLeakInfo*& records, int& count, int& peakSize);
+    // Grows the table by m_nGrowBy records; 1, or 0 when it cannot.
     int GrowUp();
 
+    // Table and totals:
+    // The growth step, the records, their capacity and count, and the peak
+    // and current total size in bytes.
     int32_t m_nGrowBy;
     _VLeakInfo* m_pLeakInfo;
     int32_t m_nMaxCount;

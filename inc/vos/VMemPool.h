@@ -28,9 +28,13 @@
 
 VOS_NAMESPACE_BEGIN
 
+// Size-class pools: small and medium requests served from free lists that
+// are refilled in chunks from the process heap; larger ones go to the heap.
 class VOS_API CVMemData {
 public:
-    // Largest request served from the small lists and from the medium lists.
+    // Class limits:
+    // The largest request served from the small lists and from the medium
+    // lists, and the class steps of each.
     static constexpr unsigned long SMALL_MAX = 256;
     static constexpr unsigned long MEDIUM_MAX = 2048;
     static constexpr unsigned long SMALL_STEP = 8;
@@ -47,19 +51,25 @@ public:
     // Returns p, which _Allocate(n) gave, to the list it came from.
     void _Deallocate(void* p, unsigned long n);
 
+    // Refilling:
     // One block of the class size after stocking the class's list (up to
     // four small or two medium blocks per refill), or null. Lock held.
     void* SmallRefill(unsigned long size);
     void* MediumRefill(unsigned long size);
+    // Cutting chunks:
     // want blocks of the class size cut from the current chunk; want comes
     // back as the number delivered (fewer when the chunk runs short). Null
     // when no memory can be had. Lock held.
     void* SmallChunkAlloc(unsigned long size, int& want);
     void* MediumChunkAlloc(unsigned long size, int& want);
 
+    // Free lists and chunks:
     // m_apSmallFree[k - 1] heads the free list of 8 * k-byte blocks and
     // m_apMediumFree[k - 1] that of 32 * k-byte blocks (k from 9 on). A free
-    // block's first word links to the next one of its list.
+    // block's first word links to the next one of its list. Start and end
+    // delimit the unused rest of the current chunk of each kind, the heap
+    // counts the bytes taken from the process heap; m_pLock is the lock in
+    // use (m_mutex).
     void* m_apSmallFree[32];
     char* m_pSmallStart;
     char* m_pSmallEnd;
@@ -81,10 +91,13 @@ private:
 // then size); on 64-bit hosts it spans two pointer widths so that the link of
 // every header cut from the region stays aligned.
 struct tagVFreeBlock {
+    // The next free block, in address order.
     tagVFreeBlock* pNext;
     uint32_t nSize;  // bytes in the block, this header included
 };
 
+// A heap carved from one region of memory the host attaches: free blocks in
+// address order, first fit, neighbours merged on release.
 class VOS_API CVAllocData {
 public:
     // Bytes of a block header, and the step every request is rounded up to:
@@ -114,10 +127,13 @@ public:
     // Releases the lock; every allocating and releasing operation ends with it.
     void UnlockMemory();
 
+    // The attached region.
     void* m_pMemory;
     tagVFreeBlock* m_pFreeHead;  // always &m_freeAnchor
     tagVFreeBlock m_freeAnchor;  // pNext is the first free block
+    // Size of the attached region in bytes.
     uint32_t m_nMemorySize;
+    // Held by every allocating and releasing operation.
     CVMutex m_mutex;
 
 private:

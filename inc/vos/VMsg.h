@@ -30,12 +30,18 @@ public:
 
 // One registration; id 16 stands for all messages.
 struct _VMsgCmdIDObserverPair_t {
+    // Fields:
+    // The observer and the id it is registered for.
     CVMsgObserver* pObserver;
     uint32_t nCmdID;
 };
 
+// The message bus: static members only.
 class VOS_API CVMsg {
 public:
+    // Bus lifecycle:
+    // Bring the bus and its Java class up (1 on success) and down; called by
+    // CVVos::GlobalInit and GlobalUnInit.
     static int GlobalInit();
     static void GlobalUnInit();
 
@@ -44,6 +50,10 @@ public:
     // Delivers on the calling thread; 1 when at least one observer was called.
     static int SendMessage(unsigned int id, unsigned int wParam, int lParam);
 
+    // Registration:
+    // Attach registers observer for one id, or for all messages; Detach
+    // removes that one registration, respectively every registration of the
+    // observer; RemoveAllMsgObserver empties the table. 1 on success.
     static int AttachMsgObserver(unsigned int id, CVMsgObserver* observer);
     static int DetachMsgObserver(unsigned int id, CVMsgObserver* observer);
     static int AttachAllMsgsObserver(CVMsgObserver* observer);
@@ -57,10 +67,16 @@ public:
 VOS_NAMESPACE_END
 
 extern "C" {
+// Delivers one message to the observers; 1 when at least one was called.
 VOS_API int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam);
+// Java side of the bus:
+// Set up (1 on success) and tear down the Java class and method, and call
+// its postMessage (1 when it was called).
 VOS_API int VMsg_JNI_InitEnv();
 VOS_API void VMsg_JNI_UnInitEnv();
 VOS_API int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam);
+// Native method of com.palex.zu.VMsg: hands a posted message back to the
+// observers on the calling Java thread.
 VOS_API void Java_com_palex_zu_VMsg_OnUserCommand(JNIEnv* env, jclass cls, jint id, jint wParam, jint lParam);
 }
 

@@ -54,6 +54,7 @@ enum {
     VSOCK_UDP = 1
 };
 
+// One client TCP connection driven by a CVSocketMan worker.
 class VOS_API CVSocket {
 public:
     CVSocket();
@@ -80,6 +81,10 @@ public:
 
     // Returns the previous time-out, in milliseconds.
     unsigned long SetTimeOut(unsigned long ms);
+    // State and links:
+    // The state, set by the worker (SetSocketState sets it without a
+    // callback); the descriptor (-1 without one); the context given to
+    // Create; the manager whose table holds the socket, or null.
     _ESOCKETSTATES GetSocketState();
     void SetSocketState(_ESOCKETSTATES state);
     int GetSocketHandle();
@@ -91,6 +96,11 @@ public:
 protected:
     friend class CVSocketMan;
 
+    // State shared with the worker:
+    // The per-pass hook and the state-change callback, the queued action
+    // codes, host (GBK) and port, the descriptor, the socket's lock, the
+    // state, the callbacks' context, the time-out and the tick of the last
+    // activity in ms, and the manager.
     int (*m_pfnHttpTaskProc)(void*);
     int (*m_pfnStateChanged)(void*);
     CVArray<int, int> m_arrCmds;

@@ -23,28 +23,41 @@ VOS_NAMESPACE_BEGIN
 class CVDNSCache;
 class CVDNSParse;
 
+// A table of sockets and the one worker thread that drives them.
 class VOS_API CVSocketMan {
 public:
     CVSocketMan();
     virtual ~CVSocketMan();
 
+    // Does nothing; 1.
     int InitSocketMan();
     // Replaces the table by an empty one of n slots; 1 if it exists. Sockets
     // of the old table no longer point at this manager.
     int SetSocketMax(long n);
+    // Table:
+    // AddSocket stores socket in the next slot (0 for null or a full table);
+    // RemoveSocket takes it out, keeping the order of the others (0 when it
+    // is absent); RemoveAllSocket empties the table; GetSocketCount reads the
+    // count without the lock.
     int AddSocket(CVSocket* socket);
     int RemoveSocket(CVSocket* socket);
     int RemoveAllSocket();
     int GetSocketCount();
 
+    // Starts the worker unless it runs; 1 when it runs.
     int StartSocketProc();
     // Returns once the worker has ended.
     int StopSocketProc();
     // Stops the worker, frees the table and, when no other manager's worker
     // runs, releases the resolver and then the name cache.
     void UnInitSocketMan();
+    // The worker's procedure; manager is the CVSocketMan.
     static unsigned long SocketThreadProc(void* manager);
 
+    // Connection settings kept for callers:
+    // The proxy name is stored and handed back, nothing uses it;
+    // EnumConnectionNames gives 0 and leaves names untouched;
+    // EstablishConnection gives 1, GetCurrentIapId 0 and GetConnectStatus 2.
     CVString GetProxyName();
     void SetProxyName(CVString& name);
     int EnumConnectionNames(CVArray<CVString, CVString&>& names);
@@ -57,6 +70,10 @@ public:
     static CVArray<int, int> m_arrActions;
 
 protected:
+    // Table and worker:
+    // The socket table, its count and capacity, the proxy name, the
+    // manager's lock (held by the worker for a whole pass), the worker thread
+    // and its stop flag.
     CVSocket** m_ppSockets;
     int m_nCount;
     int m_nCapacity;
@@ -65,6 +82,7 @@ protected:
     CVThread m_thread;
     int m_bStop;
 
+    // Worker buffers:
     // The worker's own buffers: the actions of the socket at hand and the
     // table as it was at the start of the pass.
     CVArray<int, int> m_arrPassActions;

@@ -12,15 +12,21 @@
 
 #include <stdarg.h>
 
+#include <type_traits>
+
 #include "vos/VDefine.h"
 
 // Length, copy and search.
 VOS_API int wcslen(const unsigned short* s);
 // Returns the address of the terminator written into dst, not dst itself.
 VOS_API unsigned short* wcscpy(unsigned short* dst, const unsigned short* src);
+// Appends src to dst; returns dst.
 VOS_API unsigned short* wcscat(unsigned short* dst, const unsigned short* src);
 // Writes at most count units; adds a terminator only when src ends first.
 VOS_API unsigned short* wcsncpy(unsigned short* dst, const unsigned short* src, int count);
+// Searching:
+// The first, respectively last, unit c in s; the first occurrence of sub;
+// the first unit of s that occurs in set. Null when there is none.
 VOS_API unsigned short* wcschr(const unsigned short* s, unsigned short c);
 VOS_API unsigned short* wcsrchr(const unsigned short* s, unsigned short c);
 VOS_API unsigned short* wcsstr(const unsigned short* s, const unsigned short* sub);
@@ -34,16 +40,32 @@ VOS_API int V_wcsncmp(const unsigned short* a, const unsigned short* b, int coun
 // A signed difference; a letter and a non-letter order by their raw units.
 VOS_API int _wcsicmp(const unsigned short* a, const unsigned short* b);
 
-// Case and order, in place; each returns its argument.
+// Case and order:
+// In place, ASCII letters only; each returns its argument.
 VOS_API unsigned short* _wcsupr(unsigned short* s);
 VOS_API unsigned short* _wcslwr(unsigned short* s);
 VOS_API unsigned short* _wcsrev(unsigned short* s);
 
-// Character classes: the space (32) only.
+// Character classes:
+// The space (32) only counts as white space.
 VOS_API int iswspace(unsigned short c);
 VOS_API int VIsSpace(int c);
 
-// Number parsing: no white space skipped, no '+', values wrap in 32 bits.
+// Where the platform's iswspace(wint_t) is also visible, a call with an int,
+// char or char16_t argument would be ambiguous between the two; these forms
+// take such arguments exactly and test them as a 16-bit unit. wchar_t and
+// wint_t arguments are left to the platform function.
+template <typename T, typename = typename std::enable_if<
+                          std::is_same<T, int>::value || std::is_same<T, char>::value ||
+                          std::is_same<T, signed char>::value || std::is_same<T, unsigned char>::value ||
+                          std::is_same<T, short>::value || std::is_same<T, char16_t>::value>::type>
+inline int iswspace(T c) {
+    return iswspace(static_cast<unsigned short>(c));
+}
+
+// Number parsing:
+// No white space skipped, no '+', values wrap in 32 bits; decimal, or
+// hexadecimal for V_wtol16; used receives the units read.
 VOS_API int _wtoi(const unsigned short* s);
 VOS_API int _wtol(const unsigned short* s, int* used);
 VOS_API int V_wtol16(const unsigned short* s, int* used);
@@ -59,6 +81,10 @@ VOS_API int vswprintf(unsigned short* buffer, const unsigned short* format, va_l
 // Narrow helpers. A byte 0x80-0xFF followed by a non-zero byte leads a
 // two-byte character of the multibyte code page; nothing is read past the
 // terminator.
+
+// Case:
+// ASCII letters of s changed in place, two-byte characters left alone;
+// returns s.
 VOS_API char* V_strupr(char* s);
 VOS_API char* V_strlwr(char* s);
 // 0 when a ends first (a prefix compares equal), else the byte difference.

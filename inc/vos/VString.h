@@ -22,21 +22,33 @@ VOS_NAMESPACE_BEGIN
 class CVStringData {
 public:
     CVStringData() : nDataLength(0) {}
+    // Length of the text in units, without the terminating zero unit.
     int32_t nDataLength;
 };
 
+// UTF-16 text in 16-bit units, owned in an exact-size buffer.
 class VOS_API CVString {
 public:
     CVString();
+    // Construction:
+    // Copies of a 16-bit text, a GBK text or another string; a null or empty
+    // source leaves the string without a buffer.
     CVString(const unsigned short* s);
     CVString(const char* s);
     CVString(const CVString& other);
     virtual ~CVString();
 
+    // Assignment:
+    // Replace the text by a copy of the source (GBK for narrow text); the source
+    // may point into this string's own text.
     CVString& operator=(const CVString& other);
     CVString& operator=(const char* s);
     CVString& operator=(const unsigned short* s);
 
+    // Length and single units:
+    // Length in units (both), 0 without a buffer; 1 or 0 for IsEmpty; Empty
+    // releases the buffer. GetAt gives 0 outside the text; SetAt ignores
+    // positions outside it.
     int GetLength() const;
     int GetCharCount() const;
     int IsEmpty() const;
@@ -46,13 +58,24 @@ public:
     // No bounds check.
     unsigned short operator[](int i) const;
 
+    // The text:
+    // The text, or null for a string without a buffer (not an empty text).
     operator const unsigned short*() const { return m_pData; }
     operator unsigned short*() { return m_pData; }
 
+    // Buffer access:
+    // GetBuffer is the text advanced by n units and allocates nothing;
+    // ReleaseBuffer does nothing; GetBufferSetLength resizes to n units, keeping
+    // the start and zero-filling the rest, and returns the text (null when the
+    // allocation fails).
     unsigned short* GetBuffer(int n);
     void ReleaseBuffer();
     unsigned short* GetBufferSetLength(int n);
 
+    // Comparison:
+    // 0 when equal, negative when this string sorts first, positive otherwise;
+    // an empty string sorts before any non-empty one. The NoCase forms fold
+    // ASCII letters only; narrow arguments are GBK.
     int Compare(CVString other) const;
     int Compare(const unsigned short* s) const;
     int Compare(const char* s) const;
@@ -60,26 +83,40 @@ public:
     int CompareNoCase(const unsigned short* s) const;
     int CompareNoCase(const char* s) const;
 
+    // Searching:
+    // The first position at or after start holding ch or beginning sub, the
+    // last one holding ch (ReverseFind), or the first one holding any unit of
+    // set (FindOneOf); -1 when there is none.
     int Find(int ch, int start = 0) const;
     int Find(const unsigned short* sub, int start = 0) const;
     int Find(const char* sub, int start = 0) const;
     int ReverseFind(int ch) const;
     int FindOneOf(const unsigned short* set) const;
 
+    // Substrings:
+    // Substrings by position and count; counts are cut to the text, and an out
+    // of range start gives an empty string.
     CVString Mid(int first) const;
     CVString Mid(int first, int count) const;
     CVString Left(int n) const;
     CVString Right(int n) const;
 
+    // Appending:
+    // Appends through one new buffer; narrow text is GBK.
     CVString& operator+=(const CVString& s);
     CVString& operator+=(unsigned short ch);
     CVString& operator+=(const unsigned short* s);
     CVString& operator+=(const char* s);
 
+    // Case and order:
+    // Change the case of ASCII letters, or reverse the units, in place.
     void MakeUpper();
     void MakeLower();
     void MakeReverse();
 
+    // Trimming:
+    // Remove the leading or trailing run of spaces (unit 32), of units equal to
+    // c, or of units that occur in set.
     void TrimLeft();
     void TrimRight();
     void TrimLeft(unsigned char c);
@@ -87,6 +124,10 @@ public:
     void TrimLeft(const unsigned short* set);
     void TrimRight(const unsigned short* set);
 
+    // Editing:
+    // Replace gives the number of replacements; Delete the new length; Insert
+    // the new length + 1, 0 when the string was empty (it becomes the inserted
+    // text), -1 when nothing could be inserted.
     int Replace(unsigned short from, unsigned short to);
     int Replace(const unsigned short* from, const unsigned short* to);
     int Delete(int index, int count = 1);
@@ -121,6 +162,8 @@ private:
     void TrimRightWhere(bool (*trimmed)(unsigned short, const void*), const void* arg);
 };
 
+// Concatenation:
+// A new string holding a followed by b; narrow text is GBK.
 VOS_API CVString operator+(const CVString& a, const CVString& b);
 VOS_API CVString operator+(const CVString& a, const char* b);
 VOS_API CVString operator+(const CVString& a, const unsigned short* b);

@@ -44,6 +44,8 @@ inline void VDestructElements(T* p, int n) {
 template <typename T>
 struct VIsPlainElement : std::integral_constant<bool, std::is_trivial<T>::value> {};
 
+// A growable array of T (A is the argument type of Add and SetAtGrow, T or
+// T&); elements move by byte copies.
 template <typename T, typename A>
 class CVArray {
 public:
@@ -55,12 +57,16 @@ public:
         }
     }
 
+    // Access:
+    // The element count, the elements, and one element without a bounds check.
     int GetSize() const { return m_nSize; }
     T* GetData() { return m_pElements; }
     const T* GetData() const { return m_pElements; }
     T& operator[](int index) { return m_pElements[index]; }
     const T& operator[](int index) const { return m_pElements[index]; }
 
+    // Sets the element count (new elements zero-filled or default-built) and,
+    // when growStep is not -1, the step the buffer grows by.
     void SetSize(int newSize, int growStep = -1) {
         T* retired = nullptr;
         if (Resize(newSize, growStep, retired) && retired != nullptr) CVMem::Deallocate(retired);
@@ -93,6 +99,7 @@ public:
         return index;
     }
 
+    // Stores value at index, growing the array first when index is past its end.
     void SetAtGrow(int index, A value) {
         if (index < 0) return;
         if (index < m_nSize) {
@@ -112,6 +119,7 @@ public:
         }
     }
 
+    // Removes count elements from index on; later elements move down.
     void RemoveAt(int index, int count = 1) {
         if (count <= 0) return;
         DestroySlots(index, count);
@@ -123,6 +131,8 @@ public:
         m_nSize -= count;
     }
 
+    // Storage:
+    // The elements, their count, the slots allocated and the grow step.
     T* m_pElements;
     int32_t m_nSize;
     int32_t m_nCapacity;
@@ -227,8 +237,10 @@ private:
 // Header of one block of the hash maps' associations: the link to the next
 // block of the chain, directly followed by the associations' storage.
 struct VOS_API CVPlex {
+    // The next block of the chain.
     CVPlex* pNext;
 
+    // The storage just past this header.
     void* data() { return this + 1; }
 
     // A block for n elements of size bytes each, put at the head of the chain;

@@ -20,6 +20,7 @@ VOS_NAMESPACE_BEGIN
 // The time-out that waits without limit.
 const unsigned int VWAIT_INFINITE = 0xFFFFFFFFu;
 
+// A recursive mutex; waits poll in 10 ms steps.
 class VOS_API CVMutex {
 public:
     CVMutex();
@@ -42,6 +43,7 @@ private:
     int32_t m_bCreated;
 };
 
+// An event with manual or automatic reset; waits poll in 10 ms steps.
 class VOS_API CVEvent {
 public:
     CVEvent();
@@ -62,6 +64,7 @@ public:
     // The event's record, or null.
     void* GetHandle();
 
+    // The event's record, or null.
     void* m_hHandle;
 
 private:
@@ -75,6 +78,7 @@ enum EThreadCreateStatus {
     VTHREAD_CREATE_RUNNING = 0
 };
 
+// One thread running a procedure; the object is idle again once joined.
 class VOS_API CVThread {
 public:
     CVThread();
@@ -82,6 +86,7 @@ public:
     // releases its own resources when its procedure returns.
     virtual ~CVThread();
 
+    // Starting:
     // Starts proc(param) on a new thread. 0 when the object already owns a
     // thread or the thread cannot be started.
     int CreateThread(unsigned long (*proc)(void*), void* param, EThreadCreateStatus status);
@@ -92,12 +97,14 @@ public:
     // idle again; 0 without a thread. It does not stop the procedure: the
     // owner makes it return first. The exit code is not used.
     int TerminateThread(unsigned long exitCode = 0);
+    // Priority:
     // Priorities are not supported: Set does nothing and gives 0, Get gives 1.
     int SetThreadPriority(int priority);
     int GetThreadPriority();
     // The thread's record, or null.
     void* GetHandle();
 
+    // The thread's record, or null.
     void* m_hHandle;
 
 private:

@@ -36,6 +36,7 @@ static_assert(sizeof(tagVTime) == 8, "tagVTime is a year word and a bit-field wo
 
 // Seconds since 1 January 1970 00:00 UTC and the milliseconds within it.
 struct tagVTimeStamp {
+    // Whole seconds.
     uint32_t nSec;
     uint32_t nMilliSec;  // 0-999
 };

@@ -16,14 +16,17 @@
 
 VOS_NAMESPACE_BEGIN
 
+// The timer service: static members only.
 class VOS_API CVTimer {
 public:
+    // A timer callback: the timer id and the param given to SetTimer.
     typedef void (*TimerCallback)(unsigned long id, void* param);
 
+    // One slot of the timer table.
     struct tagCTimerData {
         unsigned long nID;        // 0 marks a free slot
         TimerCallback pfnCallback;  // null: post message 17 instead
-        void* pParam;
+        void* pParam;  // handed to the callback, or posted as lParam
         unsigned int nDue;        // ms to run before the next firing
         unsigned int nElapsed;    // ms run since set or last fired
         unsigned int nLastTick;   // V_GetTickCount() of the last update
@@ -33,6 +36,7 @@ public:
 
     enum { MAX_TIMERS = 50 };
 
+    // Creates the timer lock; call it before the first SetTimer.
     static void Init();
     // 0 on success, -1 for id 0, -2 when all slots are in use. Setting an id
     // that is set already re-arms it in its slot.
@@ -40,12 +44,18 @@ public:
                         unsigned int delay, unsigned int period, unsigned int count);
     // 1 when the timer was set, else 0.
     static int KillTimer(unsigned long id);
+    // Clearing:
+    // KillAll and Release clear every slot under the timer lock; ClearTimer
+    // zeroes one slot and takes no lock.
     static void KillAll();
     static void Release();
     static void ClearTimer(tagCTimerData& timer);
     // The timer thread's procedure.
     static void TimerProcess();
 
+    // State:
+    // The timer table, the slots in use, the timer lock (held while callbacks
+    // run and timer messages are posted), the timer thread and its running flag.
     static tagCTimerData s_TimerQueue[MAX_TIMERS];
     static int s_iSize;
     static CVMutex s_ListMutex;

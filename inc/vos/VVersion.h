@@ -20,6 +20,8 @@
 /// The version as one number, 10000 * major + 100 * minor + patch.
 #define VOS_VERSION_NUMBER (VOS_VERSION_MAJOR * 10000 + VOS_VERSION_MINOR * 100 + VOS_VERSION_PATCH)
 
+// Helpers:
+// Turn a number macro into text, expanding it first.
 #define VOS_VERSION_STR2_(x) #x
 #define VOS_VERSION_STR_(x) VOS_VERSION_STR2_(x)
 /// The version as text, "major.minor.patch".

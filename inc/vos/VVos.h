@@ -20,6 +20,7 @@ VOS_NAMESPACE_BEGIN
 // What the host hands to GlobalInit; the library reads nothing from it.
 struct _VosEnv_t {};
 
+// The library's lifecycle: static members only.
 class VOS_API CVVos {
 public:
     // 1 when the library is up, 0 when this call's start-up failed.
@@ -27,6 +28,9 @@ public:
     // Does nothing when the library is down.
     static void GlobalUnInit();
 
+    // Reference count:
+    // The number of GlobalInit calls not yet matched by GlobalUnInit, and the
+    // lock that guards it.
     static uint32_t m_ulRefCnt;
     static CVMutex m_cRefMutex;
 };

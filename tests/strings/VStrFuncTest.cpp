@@ -174,6 +174,13 @@ TEST(VStrFunc, SpaceIsTheOnlyWhiteSpace) {
         EXPECT_EQ(0, VIsSpace(c)) << c;
     }
     EXPECT_EQ(0, VIsSpace(32 + 0x10000));
+    // Plain int, char and char16_t arguments reach the 16-bit test even with
+    // the platform's iswspace in view (this file sees it through gtest).
+    EXPECT_EQ(0, iswspace(9));
+    EXPECT_EQ(0, iswspace('\t'));
+    EXPECT_EQ(1, iswspace(' '));
+    EXPECT_EQ(1, iswspace(u' '));
+    EXPECT_EQ(0, iswspace(u'\u3000'));
 }
 
 TEST(VStrFunc, DecimalParsing) {

@@ -157,34 +157,53 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
         // No unit yields more than three bytes: below limit there is room for all.
         const size_t chunk = VCMMap_MinSize(n - i, (cap - out) / 3);
         if (chunk == 0) break;
-        const size_t limit = i + chunk;
-        while (i < limit) {
-            const unsigned int u = s[i];
-            if (u < 0x80) {
-                if (u == 0) return out;
-                const size_t run = VCMMap_NarrowAsciiRun(s + i, limit - i, d + out);
-                i += run;
-                out += run;
-                continue;
-            }
+        const unsigned short* p = s + i;
+        const unsigned short* const limit = p + chunk;
+        unsigned char* q = d + out;
+        while (p < limit) {
+            const unsigned int u = *p;
+            if (u >= 0x800) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            // CJK text comes in runs of three-byte sequences: two units at a
-            // time go out in two stores instead of six.
-            if (u >= 0x800 && i + 1 < limit && s[i + 1] >= 0x800) {
-                const uint32_t w0 = ThreeByteWord(u);
-                const uint32_t w1 = ThreeByteWord(s[i + 1]);
-                const uint32_t head = w0 | w1 << 24;
-                const uint16_t tail = static_cast<uint16_t>(w1 >> 8);
-                memcpy(d + out, &head, 4);
-                memcpy(d + out + 4, &tail, 2);
-                out += 6;
-                i += 2;
+                // CJK text comes in runs of three-byte sequences: two units
+                // at a time go out in two stores instead of six.
+                if (p + 1 < limit && p[1] >= 0x800) {
+                    const uint32_t w0 = ThreeByteWord(u);
+                    const uint32_t w1 = ThreeByteWord(p[1]);
+                    const uint32_t head = w0 | w1 << 24;
+                    const uint16_t tail = static_cast<uint16_t>(w1 >> 8);
+                    memcpy(q, &head, 4);
+                    memcpy(q + 4, &tail, 2);
+                    q += 6;
+                    p += 2;
+                    continue;
+                }
+#endif
+                q[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+                q[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+                q[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                q += 3;
+                ++p;
                 continue;
             }
-#endif
-            out += EncodeUnit(u, d + out);
-            ++i;
+            ++p;
+            if (u >= 0x80) {
+                q[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+                q[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                q += 2;
+                continue;
+            }
+            if (u == 0) return static_cast<size_t>(q - d);
+            *q++ = static_cast<unsigned char>(u);
+            // Block copies pay off for runs of ASCII, not for the odd
+            // character between CJK ones.
+            if (limit - p >= 16 && (p[0] | p[1] | p[2] | p[3]) < 0x80) {
+                const size_t run = VCMMap_NarrowAsciiRun(p, static_cast<size_t>(limit - p), q);
+                p += run;
+                q += run;
+            }
         }
+        i = static_cast<size_t>(p - s);
+        out = static_cast<size_t>(q - d);
     }
     // The rest, with the capacity checked for every sequence.
     while (i < n) {

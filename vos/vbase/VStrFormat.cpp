@@ -18,9 +18,9 @@ namespace {
 const int kNarrowCapacity = 512;
 const int kResultCapacity = 512;
 
-// A format cut short may end inside a conversion specification ("%-08l");
+// A format cut short may end inside a conversion directive ("%-08l");
 // the C library's behaviour for such a tail is undefined, so it is dropped.
-void DropIncompleteSpecification(char* format) {
+void DropIncompleteConversion(char* format) {
     const size_t length = strlen(format);
     size_t i = 0;
     while (i < length) {
@@ -53,7 +53,7 @@ int vswprintf(unsigned short* buffer, const unsigned short* format, va_list args
     if (formatBytes < 0) formatBytes = 0;
     if (formatBytes > kNarrowCapacity - 1) formatBytes = kNarrowCapacity - 1;
     narrowFormat[formatBytes] = 0;
-    DropIncompleteSpecification(narrowFormat);
+    DropIncompleteConversion(narrowFormat);
 
     char narrowResult[kNarrowCapacity];
     memset(narrowResult, 0, sizeof(narrowResult));

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <new>
 #include <netinet/in.h>
 #include <string.h>
 #include <sys/select.h>
@@ -43,8 +44,11 @@ struct CVWorkerRegistry {
 };
 
 CVWorkerRegistry& Registry() {
-    static CVWorkerRegistry registry;
-    return registry;
+    // Never destroyed: a manager that is itself a static object may go down
+    // after the registry would have.
+    alignas(CVWorkerRegistry) static unsigned char storage[sizeof(CVWorkerRegistry)];
+    static CVWorkerRegistry* registry = ::new (static_cast<void*>(storage)) CVWorkerRegistry;
+    return *registry;
 }
 
 inline uint32_t Now() { return static_cast<uint32_t>(V_GetTickCount()); }
