@@ -49,14 +49,14 @@ void ExpectStrings(const CVArray<CVString, CVString&>& a, int count) {
 
 TEST(ArrayAllocFailure, GrowthKeepsTheArrayAsItWas) {
     RELIABILITY_REQUIRE_HOOK();
-    // Sizes chosen so that the operation must grow the buffer: the first
-    // buffer, and a full one.
-    for (int start : {0, 4, 12}) {
+    // Sizes at which the buffer is full (it grows 1, 5, 9, 13 ...), so that
+    // the operation must grow it.
+    for (int start : {0, 1, 5, 13}) {
         const std::string tag = "int array of " + std::to_string(start);
         WalkBoth((tag + ": Add").c_str(), [&](unsigned long n, FailMode mode) {
             CVArray<int, int> a;
             for (int i = 0; i < start; ++i) a.Add(i * 7);
-            a.SetSize(start, -1);
+            EXPECT_EQ(a.m_nCapacity, start);
             int index = -2;
             const bool failed = RunFailingAt(n, mode, [&] { index = a.Add(start * 7); });
             if (failed) {

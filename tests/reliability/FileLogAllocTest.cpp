@@ -165,7 +165,8 @@ TEST(LogAllocFailure, EntriesAreWholeCutOrLeftOut) {
         return failed;
     });
 
-    const CVString wideWord = Str(std::string(600, 'v') + "\xE4\xB8\xAD");
+    // Beyond the stack buffer of the UTF-8 form, so the heap one is needed.
+    const CVString wideWord = Str(std::string(1600, 'v') + "\xE4\xB8\xAD");
     WalkBoth("CVLog Log wide", [&](unsigned long n, FailMode mode) {
         const bool failed = RunFailingAt(n, mode, [&] { log.Log(CVLog::ELOG_WARN, &wideWord); });
         const std::string all = ReadAll(logPath);
@@ -177,7 +178,7 @@ TEST(LogAllocFailure, EntriesAreWholeCutOrLeftOut) {
             const size_t mark = entry.find("[W]\t");
             EXPECT_NE(mark, std::string::npos);
             if (mark != std::string::npos) {
-                EXPECT_EQ(entry.substr(mark + 4), std::string(600, 'v') + "\xE4\xB8\xAD");
+                EXPECT_EQ(entry.substr(mark + 4), std::string(1600, 'v') + "\xE4\xB8\xAD");
             }
         }
         return failed;
