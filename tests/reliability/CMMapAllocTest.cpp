@@ -13,17 +13,13 @@ using _palex_zu::EV_MB2WC;
 using _palex_zu::VDelete;
 using reliability::FailMode;
 using reliability::RunFailingAt;
+using reliability::Str;
+using reliability::Text;
 using reliability::WalkBoth;
 using vostest::U16;
 using vostest::Units;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    if (p == nullptr) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()));
-}
 
 // A text long enough that every converter needs more than one buffer, with
 // one-, two- and three-byte UTF-8 sequences.

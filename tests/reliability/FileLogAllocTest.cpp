@@ -15,22 +15,13 @@
 using namespace _palex_zu;
 using reliability::FailMode;
 using reliability::RunFailingAt;
+using reliability::Str;
+using reliability::Text;
 using reliability::WalkBoth;
 using vostest::U16;
 using vostest::Units;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    if (p == nullptr) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()));
-}
-
-CVString Str(const std::string& utf8) {
-    const std::u16string t = U16(utf8.c_str());
-    return CVString(Units(t));
-}
 
 void Touch(const std::string& path) {
     std::ofstream f(path);

@@ -9,22 +9,13 @@
 using _palex_zu::CVString;
 using reliability::FailMode;
 using reliability::RunFailingAt;
+using reliability::Str;
+using reliability::Text;
 using reliability::WalkBoth;
 using vostest::U16;
 using vostest::Units;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    if (p == nullptr) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()));
-}
-
-CVString Str(const char* utf8) {
-    const std::u16string text = U16(utf8);
-    return CVString(Units(text));
-}
 
 bool HasNoBuffer(const CVString& s) { return static_cast<const unsigned short*>(s) == nullptr; }
 
