@@ -1,13 +1,11 @@
 // Captures what the process writes to one of its descriptors (standard error
-// for the Android log, standard output to prove that nothing goes there), and
-// reads the Android log's lines back.
+// for the Android log, standard output to prove that nothing goes there).
 #ifndef VOS_TESTS_LOG_CAPTURE_H
 #define VOS_TESTS_LOG_CAPTURE_H
 
 #include <stdio.h>
 #include <unistd.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -56,27 +54,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
         start = end + 1;
     }
     return lines;
-}
-
-// Off a device the Android log writes each entry to standard error as
-//   TAG P MM-DD HH:MM:SS PID TID TEXT
-// Each such line of this process becomes "P/TAG: TEXT"; a line of another
-// form (the rest of a text that holds line breaks) becomes "+LINE", and a
-// line from another process is marked so that it cannot match.
-inline std::string AndroidLog(const std::string& captured) {
-    static const std::regex entry("(\\S*) (.) \\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d +(\\d+) +\\d+ (.*)");
-    std::string out;
-    for (const std::string& line : Lines(captured)) {
-        std::smatch m;
-        if (!std::regex_match(line, m, entry)) {
-            out += "+" + line + "\n";
-        } else if (std::stol(m[3].str()) != static_cast<long>(getpid())) {
-            out += "<pid " + m[3].str() + "> " + line + "\n";
-        } else {
-            out += m[2].str() + "/" + m[1].str() + ": " + m[4].str() + "\n";
-        }
-    }
-    return out;
 }
 
 }  // namespace logtest

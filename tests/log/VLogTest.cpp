@@ -1,6 +1,5 @@
 // The logger: the decision to format, the Android log lines, the log file's
 // entries and its first-path-wins rule.
-#include <android/log.h>
 #include <gtest/gtest.h>
 
 #include <stdarg.h>
@@ -13,13 +12,14 @@
 #include <vector>
 
 #include "Capture.h"
+#include "support/AndroidLog.h"
 #include "support/TestSupport.h"
 #include "vos/vos.h"
 
 using namespace _palex_zu;
-using logtest::AndroidLog;
 using logtest::FdCapture;
 using logtest::Lines;
+using vostest::AndroidLog;
 
 namespace {
 
@@ -62,7 +62,7 @@ const char kStampPattern[] = "\\[\\d{4}:\\d{2}:\\d{2}\\]\\[\\d{2}:\\d{2}:\\d{2}\
 // entries below INFO by default) and leaves the process-wide log file closed.
 class VLogTest : public ::testing::Test {
 protected:
-    void SetUp() override { __android_log_set_minimum_priority(ANDROID_LOG_VERBOSE); }
+    void SetUp() override { vostest::ShowEveryAndroidLogEntry(); }
     void TearDown() override { CVLog::UnInitFilePath(); }
     vostest::TempDir m_dir;
 };
