@@ -31,8 +31,9 @@ if(ANDROID)
   return()
 endif()
 
-execute_process(COMMAND ${CMAKE_C_COMPILER} -dumpmachine
-  OUTPUT_VARIABLE _vos_log_triplet OUTPUT_STRIP_TRAILING_WHITESPACE)
+# Debian's multiarch triplet of the target, as the compiler reports it
+# (x86_64-linux-gnu, arm-linux-gnueabi).
+set(_vos_log_triplet ${CMAKE_LIBRARY_ARCHITECTURE})
 set(_vos_log_hint "apt-get install android-liblog-dev")
 if(_vos_log_triplet MATCHES "^arm-linux-gnueabi$")
   set(_vos_log_hint "dpkg --add-architecture armel && apt-get update && apt-get install android-liblog-dev:armel")
