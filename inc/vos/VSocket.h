@@ -6,8 +6,9 @@
 // the state-change callback given to Create. Callbacks run on the worker
 // thread with the manager's lock held (and the socket's own lock for failures
 // found while the worker carries out actions); both locks are recursive, so a
-// callback may call the socket's operations. Send and Recv call the system
-// directly on the caller's thread. A socket must be removed from its manager
+// callback may call the socket's operations, and may also take its socket out
+// of the manager and destroy it. Send and Recv call the system directly on the
+// caller's thread. A socket must be removed from its manager
 // (CVSocketMan::RemoveSocket) before it is destroyed.
 #ifndef VOS_VSOCKET_H
 #define VOS_VSOCKET_H

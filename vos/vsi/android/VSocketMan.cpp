@@ -83,10 +83,6 @@ inline void ClearActions(CVArray<int, int>& actions) {
     if (actions.GetSize() > 0) actions.RemoveAt(0, actions.GetSize());
 }
 
-}  // namespace
-
-namespace {
-
 // Publishes the count of notes; the buffer goes once the last note does, so
 // that the notes hold no memory while no send has failed.
 void StoreSendFailures(CVWorkerRegistry& registry) {
