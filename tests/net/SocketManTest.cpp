@@ -486,7 +486,7 @@ TEST_F(RunningManager, KeptConnectionThatHearsFromItsPeerIsNotReused) {
         const std::vector<int> states = kept.States();
         return std::count(states.begin(), states.end(), ESOCKET_CONNECTED) == 2;
     })) << kept.Trace();
-    EXPECT_EQ(2, peer.Accepted());
+    EXPECT_TRUE(WaitFor([&] { return peer.Accepted() == 2; })) << "a fresh connection";
     const std::string request = "GET /k HTTP/1.1\r\nHost: x\r\n\r\n";
     ASSERT_EQ(static_cast<int>(request.size()), kept.Send(request.data(), static_cast<int>(request.size())));
     ASSERT_TRUE(WaitFor([&] { return kept.Saw(ESOCKET_SEND_DONE); })) << kept.Trace();
@@ -495,6 +495,8 @@ TEST_F(RunningManager, KeptConnectionThatHearsFromItsPeerIsNotReused) {
     char buf[5] = {0};
     ASSERT_EQ(5, kept.Recv(buf, 5));
     EXPECT_EQ("HTTP/", std::string(buf, 5));
+    // Out of the table before its recording members go.
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
 }
 
 TEST_F(RunningManager, EmptyHostFailsAtOnceAndLeavesTheResolverToOthers) {
@@ -517,6 +519,8 @@ TEST_F(RunningManager, EmptyHostFailsAtOnceAndLeavesTheResolverToOthers) {
     for (int i = 0; i < parser->m_arrTasks.GetSize(); ++i) emptyTasks += parser->m_arrTasks[i].szHost[0] == '\0';
     parser->m_mutex.Unlock();
     EXPECT_EQ(0, emptyTasks) << "the empty name is never queued";
+    EXPECT_EQ(1, man.RemoveSocket(&named));
+    EXPECT_EQ(1, man.RemoveSocket(&empty));
 }
 
 TEST_F(RunningManager, FailedSendIsAnnouncedAsAClosedConnection) {
@@ -579,4 +583,5 @@ TEST_F(RunningManager, SocketDeletedInItsFailureCallbackIsNotTouchedAgain) {
     EXPECT_EQ(1, l.calls.load()) << "one announcement for the deleted socket";
     EXPECT_EQ(1, l.removed.load());
     EXPECT_EQ(1, man.GetSocketCount());
+    EXPECT_EQ(1, man.RemoveSocket(&after));
 }
