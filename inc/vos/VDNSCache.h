@@ -37,8 +37,8 @@ public:
     // instance.
     static void ReleaseInstance();
 
-    // Queues a lookup unless one for the same name is queued already; starts
-    // the resolver thread when it is not running.
+    // Queues a lookup unless the name is empty or one for the same name is
+    // queued already; starts the resolver thread when it is not running.
     void AddDNSTask(tag_DomainParam& task);
     // The resolver thread's procedure; parser is the instance.
     static unsigned long DNSParseThreadProc(void* parser);

@@ -6,8 +6,9 @@
 // the state-change callback given to Create. Callbacks run on the worker
 // thread with the manager's lock held (and the socket's own lock for failures
 // found while the worker carries out actions); both locks are recursive, so a
-// callback may call the socket's operations. Send and Recv call the system
-// directly on the caller's thread. A socket must be removed from its manager
+// callback may call the socket's operations, and may also take its socket out
+// of the manager and destroy it. Send and Recv call the system directly on the
+// caller's thread. A socket must be removed from its manager
 // (CVSocketMan::RemoveSocket) before it is destroyed.
 #ifndef VOS_VSOCKET_H
 #define VOS_VSOCKET_H
@@ -65,15 +66,21 @@ public:
     // Always 1.
     int Create(VSOCK_TYPE type, void* context, int (*callback)(void*));
     // Stores host (converted to GBK) and port and queues the connection; the
-    // outcome is reported through the state. Always 0. A host name whose GBK
-    // form needs 128 bytes or more is refused: the connection then fails
-    // (ESOCKET_CONNECT_FAILED) on the worker's next pass.
+    // outcome is reported through the state. Always 0. An empty host name,
+    // and one whose GBK form needs 128 bytes or more, is refused: the
+    // connection then fails (ESOCKET_CONNECT_FAILED) on the worker's next
+    // pass, without a lookup. A kept connection (ESOCKET_KEEPALIVE) is reused
+    // only while its peer has sent nothing: the worker closes one that turns
+    // readable, and the next Create and Connect open a fresh connection.
     int Connect(CVString& host, unsigned short port);
     // Drops every pending action and queues the closing of the descriptor.
     void Close();
 
     // Bytes the system took, or -1 (no descriptor, a send still under way, or
-    // a failed send with errno set). Never raises SIGPIPE.
+    // a failed send with errno set). Never raises SIGPIPE. The worker then
+    // announces ESOCKET_SEND_DONE, or ESOCKET_RECV_ERROR when the send failed
+    // (for any reason but a full buffer or an interruption, after which the
+    // send may simply be repeated).
     int Send(const char* data, int len);
     // Bytes read; -2 when the socket starts waiting for data; -1 when nothing
     // new has been signalled or nothing was there; 0 when the peer closed.
@@ -113,8 +120,6 @@ protected:
     uint32_t m_ulTimeOut;
     uint32_t m_ulLastActive;
     CVSocketMan* m_pSocketMan;
-    // 1 when the last Connect named a host too long for m_szHost.
-    int32_t m_bHostRefused;
 
 private:
     CVSocket(const CVSocket&);

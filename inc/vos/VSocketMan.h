@@ -98,6 +98,7 @@ private:
     unsigned long RunWorker(CVDNSCache* cache, CVDNSParse* parser);
     void SetTableCount(int count);
     void ForgetTable();
+    void LetGoOfHeldSocket(CVSocket* socket);
     int HoldsSince(CVSocket* socket, uint32_t version);
     void CarryOutActions(CVSocket* socket, uint32_t version, CVDNSCache* cache, CVDNSParse* parser);
     void CheckReadiness(int count, uint32_t version, void* readSet, void* writeSet);
