@@ -4,11 +4,12 @@
 Usage: summarize_tests.py [--failed-step=NAME ...] RESULT_DIR ...
 A RESULT_DIR (build/<preset>/test-results) holds the GoogleTest XML of each
 test executable (<test>.xml) and the JUnit files of the ctest runs
-(<kind>.junit.xml, from ctest --output-junit). A GoogleTest executable counts
-its cases; a ctest test without GoogleTest results (consumer, soak, fuzz)
-counts as one case; an executable that failed although none of its cases did
-(a crash at exit, a time-out) counts one failure more; each test of a memory
-check (memcheck.junit.xml) is a case of its own.
+(<kind>.junit.xml, from ctest --output-junit) and of a memory check
+(memcheck.dynamic.xml, ctest -T memcheck's DynamicAnalysis.xml). A GoogleTest
+executable counts its cases; a ctest test without GoogleTest results
+(consumer, soak, fuzz) counts as one case; an executable that failed although
+none of its cases did (a crash at exit, a time-out) counts one failure more;
+each test of a memory check is a case of its own.
 Prints the failing cases, then "N passed, M failed, K skipped"; exits 1 when
 anything failed (a failed build, ctest run or test case)."""
 import glob
@@ -43,7 +44,7 @@ def main(argv):
         preset = os.path.basename(os.path.dirname(d.rstrip("/")))
         gtest = {}
         for path in sorted(glob.glob(os.path.join(d, "*.xml"))):
-            if path.endswith(".junit.xml"):
+            if path.endswith((".junit.xml", ".dynamic.xml")):
                 continue
             test = os.path.basename(path)[:-len(".xml")]
             try:
@@ -54,6 +55,17 @@ def main(argv):
             gtest[test] = cases
             for case in cases:
                 count(outcome(case), f"{preset}: {case.get('classname', '')}.{case.get('name')}")
+        for path in sorted(glob.glob(os.path.join(d, "*.dynamic.xml"))):
+            try:
+                tests = list(ET.parse(path).getroot().iter("Test"))
+            except ET.ParseError:
+                count("failed", f"{preset}: memory check results unreadable")
+                continue
+            for test in tests:
+                if test.get("Status") is None:
+                    continue  # the list of tests run, not a result
+                result = "passed" if test.get("Status") == "passed" else "failed"
+                count(result, f"{preset}: memcheck {test.findtext('Name')}")
         for path in sorted(glob.glob(os.path.join(d, "*.junit.xml"))):
             kind = os.path.basename(path)[:-len(".junit.xml")]
             try:
@@ -63,9 +75,7 @@ def main(argv):
                 continue
             for case in cases:
                 test, result = case.get("name"), outcome(case)
-                if kind == "memcheck":
-                    count(result, f"{preset}: memcheck {test}")
-                elif test not in gtest:
+                if test not in gtest:
                     count(result, f"{preset}: {test}")
                 elif result == "failed" and all(outcome(c) != "failed" for c in gtest[test]):
                     count(result, f"{preset}: {test} (the executable failed)")
