@@ -11,16 +11,10 @@
 #include "support/AndroidLog.h"
 
 using namespace _palex_zu;
+using vostest::Str;
+using vostest::Text;
 
 namespace {
-
-CVString Str(const char* utf8) { return CVString(vostest::Units(vostest::U16(utf8))); }
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p ? std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()))
-             : std::u16string();
-}
 
 // A file that exists, so that the file checks pass and only the missing VM
 // can make the operations fail.

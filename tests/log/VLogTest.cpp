@@ -20,13 +20,9 @@ using namespace _palex_zu;
 using logtest::FdCapture;
 using logtest::Lines;
 using vostest::AndroidLog;
+using vostest::Str;
 
 namespace {
-
-CVString Str(const std::string& utf8) {
-    const std::u16string units = vostest::U16(utf8.c_str());
-    return CVString(vostest::Units(units));
-}
 
 void PrintF(CVLog::ELOGPRIORITY priority, const char* format, ...) {
     va_list args;
