@@ -39,7 +39,8 @@ void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATO
 int IsRunning() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE); }
 
 // Milliseconds from then to now. A smaller now means the tick count wrapped
-// (or the clock was set back); the distance is then taken across the wrap.
+// (it is monotonic, so setting the clock never makes it go back); the
+// distance is then taken across the wrap.
 unsigned int TicksSince(unsigned int then, unsigned int now) {
     if (now >= then) return now - then;
     return now + ~then;
