@@ -46,12 +46,13 @@ private:
 };
 
 // A Java exception left pending makes the thread's next JNI call undefined;
-// the message bus reports it on the console and drops it.
-void DropPendingException(JNIEnv* env) {
-    if (env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-    }
+// the message bus reports it on the console and drops it. 1 when there was
+// one.
+int DropPendingException(JNIEnv* env) {
+    if (!env->ExceptionCheck()) return 0;
+    env->ExceptionDescribe();
+    env->ExceptionClear();
+    return 1;
 }
 
 }  // namespace
@@ -258,8 +259,8 @@ int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
     if (env != nullptr && rec->m_clsVMsg != nullptr && rec->m_midPostMessage != nullptr) {
         env->CallStaticVoidMethod(rec->m_clsVMsg, rec->m_midPostMessage, static_cast<jint>(id),
                                   static_cast<jint>(wParam), static_cast<jint>(lParam));
-        _palex_zu::DropPendingException(env);
-        result = 1;
+        // postMessage threw: the message never went out.
+        result = _palex_zu::DropPendingException(env) ? 0 : 1;
     }
     if (attached) vm->DetachCurrentThread();
     return result;
