@@ -107,6 +107,22 @@ TEST_F(TimerTest, IdsAndTableLimits) {
     EXPECT_EQ(50, SlotsInUse());
 }
 
+TEST_F(TimerTest, ATimerWhoseThreadCannotStartIsNotSet) {
+    if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "needs a test-hook build";
+    {
+        vostest::AllocHookGuard guard;
+        // The thread's record is the only allocation SetTimer makes.
+        vostest::FailAllocationAt(1, true);
+        EXPECT_GT(0, CVTimer::SetTimer(8, Record, nullptr, 100, 0, 1)) << "a timer that cannot fire reported set";
+    }
+    EXPECT_EQ(-1, SlotOf(8));
+    EXPECT_EQ(0, Size());
+    EXPECT_TRUE(ThreadGone());
+    // With memory back the same timer is set and fires.
+    ASSERT_EQ(0, CVTimer::SetTimer(8, Record, nullptr, 100, 0, 1));
+    EXPECT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
+}
+
 TEST_F(TimerTest, ResettingKeepsTheSlotAndRestartsTheCount) {
     ASSERT_EQ(0, CVTimer::SetTimer(5, Record, nullptr, 600000, 0, 1));
     ASSERT_EQ(0, CVTimer::SetTimer(6, Record, nullptr, 600000, 0, 1));
