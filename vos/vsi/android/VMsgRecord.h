@@ -28,6 +28,9 @@ struct tagVMsgRecord {
     jmethodID m_midPostMessage;
     jclass m_clsVMsg;
     tagVMsgWalk* m_pWalks;  // innermost delivery under way, guarded by m_cMutex
+    // The bus's own reference while it is up, plus one per operation under
+    // way; the record is freed when the count drops to 0.
+    int32_t m_nRefs;
 };
 
 inline tagVMsgRecord* VMsg_Record() {
