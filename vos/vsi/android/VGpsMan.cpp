@@ -3,7 +3,9 @@
 #include "vos/VException.h"
 #include "vos/VJni.h"
 #include "vos/VMem.h"
+#include "vbase/VLockGuard.h"
 #include "vsi/android/VJavaHandle.h"
+#include "vsi/android/VObserverWalk.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -33,6 +35,11 @@ struct CVGpsLocks {
         CVGpsMan::m_obMutex.Create();
     }
 } s_gpsLocks;
+
+// The notifications under way, guarded by m_obMutex: an observer may detach
+// itself or others during its OnGpsUpdate, and every other observer is
+// still called exactly once.
+CVObserverWalk* s_pGpsWalks = nullptr;
 }  // namespace
 
 // m_hHandle and m_IsPause are read on the reporting Java thread while host
@@ -41,12 +48,11 @@ static _VJavaHandle_t* VGps_Handle() { return __atomic_load_n(&CVGpsMan::m_hHand
 static void VGps_SetHandle(_VJavaHandle_t* handle) { __atomic_store_n(&CVGpsMan::m_hHandle, handle, __ATOMIC_RELEASE); }
 
 static void VGps_DropObservers() {
-    CVGpsMan::m_obMutex.Lock();
-    if (CVGpsMan::m_pObservers != nullptr) {
-        VDelete(CVGpsMan::m_pObservers);
-        CVGpsMan::m_pObservers = nullptr;
-    }
-    CVGpsMan::m_obMutex.Unlock();
+    CVLockGuard<CVMutex> lock(CVGpsMan::m_obMutex);
+    if (CVGpsMan::m_pObservers == nullptr) return;
+    VDelete(CVGpsMan::m_pObservers);
+    CVGpsMan::m_pObservers = nullptr;
+    CVObserverWalk::Cleared(s_pGpsWalks);
 }
 
 // Undoes a failed start: a later Initialize must start afresh rather than
@@ -121,47 +127,35 @@ int CVGpsMan::UnInitialize() {
 
 int CVGpsMan::AttachGpsObserver(CVGpsObserver* observer) {
     if (observer == nullptr) return 0;
-    m_obMutex.Lock();
-    int result = 0;
-    if (m_pObservers != nullptr) {
-        result = 1;
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) {
-            if ((*m_pObservers)[i] == observer) {
-                result = 0;
-                break;
-            }
-        }
-        if (result == 1 && m_pObservers->Add(observer) < 0) result = 0;
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return 0;
+    const int count = m_pObservers->GetSize();
+    for (int i = 0; i < count; ++i) {
+        if ((*m_pObservers)[i] == observer) return 0;
     }
-    m_obMutex.Unlock();
-    return result;
+    return m_pObservers->Add(observer) < 0 ? 0 : 1;
 }
 
 int CVGpsMan::DetachGpsObserver(CVGpsObserver* observer) {
-    m_obMutex.Lock();
-    int result = 0;
-    if (m_pObservers != nullptr) {
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) {
-            if ((*m_pObservers)[i] == observer) {
-                m_pObservers->RemoveAt(i);
-                result = 1;
-                break;
-            }
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return 0;
+    const int count = m_pObservers->GetSize();
+    for (int i = 0; i < count; ++i) {
+        if ((*m_pObservers)[i] == observer) {
+            m_pObservers->RemoveAt(i);
+            CVObserverWalk::Removed(s_pGpsWalks, i);
+            return 1;
         }
     }
-    m_obMutex.Unlock();
-    return result;
+    return 0;
 }
 
 void CVGpsMan::NotifyObserver() {
-    m_obMutex.Lock();
-    if (m_pObservers != nullptr) {
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) (*m_pObservers)[i]->OnGpsUpdate(&m_GpsLastDetailInfo);
-    }
-    m_obMutex.Unlock();
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return;
+    // Observers attached during the walk wait for the next fix.
+    CVObserverWalk walk(s_pGpsWalks, m_pObservers->GetSize());
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) (*m_pObservers)[i]->OnGpsUpdate(&m_GpsLastDetailInfo);
 }
 
 // Takes value over into slot; true when it differed. A NaN never equals

@@ -24,22 +24,17 @@ void RecordError(const char* message, unsigned int line) {
     CVException::SetLastError(const_cast<char*>(message), kMsgModule, kMsgSource, line);
 }
 
-// Ends every delivery under way on this thread: the table has been emptied.
-void StopWalks(tagVMsgRecord* rec) {
-    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
-        walk->nNext = 0;
-        walk->nEnd = 0;
-    }
-}
-
 // Removes one pair and keeps every delivery under way on this thread in step
 // with the shifted table.
 void RemovePairAt(tagVMsgRecord* rec, int index) {
     rec->m_arrObservers.RemoveAt(index, 1);
-    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
-        if (index < walk->nEnd) --walk->nEnd;
-        if (index < walk->nNext) --walk->nNext;
-    }
+    CVObserverWalk::Removed(rec->m_pWalks, index);
+}
+
+// Empties the table; every delivery under way on this thread ends.
+void RemoveAllPairs(tagVMsgRecord* rec) {
+    rec->m_arrObservers.SetSize(0, -1);
+    CVObserverWalk::Cleared(rec->m_pWalks);
 }
 
 // Guards the hand-out of the record and its reference count. A plain
@@ -132,8 +127,7 @@ void CVMsg::GlobalUnInit() {
     // calls no observer from here on.
     {
         CVLockGuard<CVMutex> lock(rec->m_cMutex);
-        rec->m_arrObservers.SetSize(0, -1);
-        StopWalks(rec);
+        RemoveAllPairs(rec);
     }
     CVMsgRef::Release(rec);
 }
@@ -218,8 +212,7 @@ int CVMsg::RemoveAllMsgObserver() {
     tagVMsgRecord* rec = ref.Get();
     if (rec == nullptr) return 0;
     CVLockGuard<CVMutex> lock(rec->m_cMutex);
-    rec->m_arrObservers.SetSize(0, -1);
-    StopWalks(rec);
+    RemoveAllPairs(rec);
     return 1;
 }
 
@@ -229,7 +222,7 @@ using _palex_zu::CVLockGuard;
 using _palex_zu::CVMsgRef;
 using _palex_zu::CVMutex;
 using _palex_zu::tagVMsgRecord;
-using _palex_zu::tagVMsgWalk;
+using _palex_zu::CVObserverWalk;
 using _palex_zu::VMsg_Record;
 
 int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam) {
@@ -243,17 +236,14 @@ int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam) {
     CVLockGuard<CVMutex> lock(rec->m_cMutex);
     // The walk visits the pairs present when it starts; pairs appended by an
     // Update wait for the next message, pairs removed by one are skipped.
-    tagVMsgWalk walk = {0, rec->m_arrObservers.GetSize(), rec->m_pWalks};
-    rec->m_pWalks = &walk;
+    CVObserverWalk walk(rec->m_pWalks, rec->m_arrObservers.GetSize());
     int called = 0;
-    while (walk.nNext < walk.nEnd) {
-        const _palex_zu::_VMsgCmdIDObserverPair_t pair = rec->m_arrObservers[walk.nNext];
-        ++walk.nNext;
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        const _palex_zu::_VMsgCmdIDObserverPair_t pair = rec->m_arrObservers[i];
         if ((pair.nCmdID != id && pair.nCmdID != 16) || pair.pObserver == nullptr) continue;
         called = 1;
         if (pair.pObserver->Update(id, wParam, lParam) != 0) break;
     }
-    rec->m_pWalks = walk.pOuter;
     return called;
 }
 
