@@ -103,6 +103,14 @@ TEST(ClockStep, TimerDueInAMinuteIgnoresTheCalendarGoingBack) {
     ASSERT_TRUE(vostest::WaitFor([] { return __atomic_load_n(&g_firedShort, __ATOMIC_ACQUIRE) == 1; }));
     EXPECT_EQ(0u, __atomic_load_n(&g_firedLong, __ATOMIC_ACQUIRE)) << "a timer due in 60 s fired early";
     CVTimer::KillAll();
+    // The timer thread lets go of its record under the timer lock; the test
+    // ends only once it has.
+    EXPECT_TRUE(vostest::WaitFor([] {
+        CVTimer::s_ListMutex.Lock();
+        const bool gone = CVTimer::s_TimerThread.GetHandle() == nullptr;
+        CVTimer::s_ListMutex.Unlock();
+        return gone;
+    }));
 }
 
 TEST(ClockStep, LongReceiveLimitIgnoresTheCalendarGoingBack) {

@@ -85,6 +85,28 @@ protected:
 
 }  // namespace
 
+// Defined first, so that it runs before anything else creates the timer
+// lock: threads that make the first timer calls at the same moment share
+// one lock (the thread sanitizer build sees a second creation racing the
+// first), and every timer they set is kept.
+TEST(TimerFirstCalls, ConcurrentFirstCallsShareOneLock) {
+    const int kThreads = 8;
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&go, i] {
+            while (!go.load()) std::this_thread::yield();
+            EXPECT_EQ(0, CVTimer::SetTimer(100 + i, Record, nullptr, 600000, 0, 1));
+        });
+    }
+    go = true;
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(kThreads, Size());
+    EXPECT_EQ(kThreads, SlotsInUse());
+    CVTimer::KillAll();
+    EXPECT_TRUE(vostest::WaitFor([] { return ThreadRecord() == nullptr; }));
+}
+
 TEST_F(TimerTest, IdsAndTableLimits) {
     EXPECT_EQ(-1, CVTimer::SetTimer(0, Record, nullptr, 1000, 0, 1));
     for (unsigned long id = 1; id <= 50; ++id) {
