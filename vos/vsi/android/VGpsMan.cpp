@@ -76,10 +76,12 @@ int CVGpsMan::Initialize() {
     }
     m_eGpsPortState = VGPS_PORT_STATE_NONE;
 
-    m_obMutex.Lock();
-    if (m_pObservers == nullptr) m_pObservers = VNew<CVGpsObserverArray>(1, __FILE__, __LINE__);
-    const bool haveObservers = m_pObservers != nullptr;
-    m_obMutex.Unlock();
+    bool haveObservers = false;
+    {
+        CVLockGuard<CVMutex> lock(m_obMutex);
+        if (m_pObservers == nullptr) m_pObservers = VNew<CVGpsObserverArray>(1, __FILE__, __LINE__);
+        haveObservers = m_pObservers != nullptr;
+    }
     if (!haveObservers) {
         UnInitialize();
         VDevice_RecordError("Error:cannot create m_pObservers", __FILE__, __LINE__);
@@ -167,11 +169,12 @@ static bool VGps_Take(T& slot, const T& value) {
     return changed;
 }
 
-void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
-    if (VGps_Handle() == nullptr || __atomic_load_n(&m_IsPause, __ATOMIC_ACQUIRE) != 0) return;
+// Takes the fix over into the last fix under the fix lock; true when any
+// field differed.
+static bool VGps_TakeFix(const CVGpsDetailInfo& info) {
+    CVLockGuard<CVMutex> lock(CVGpsMan::m_pMutex);
+    CVGpsDetailInfo& last = CVGpsMan::m_GpsLastDetailInfo;
     bool changed = false;
-    m_pMutex.Lock();
-    CVGpsDetailInfo& last = m_GpsLastDetailInfo;
     changed |= VGps_Take(last.m_nState, info.m_nState);
     changed |= VGps_Take(last.m_fValue1, info.m_fValue1);
     changed |= VGps_Take(last.m_fValue2, info.m_fValue2);
@@ -184,18 +187,20 @@ void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
     last.m_time = info.m_time;
     changed |= VGps_Take(last.m_nExtra, info.m_nExtra);
     changed |= VGps_Take(last.m_sValue6, info.m_sValue6);
-    m_pMutex.Unlock();
+    return changed;
+}
+
+void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
+    if (VGps_Handle() == nullptr || __atomic_load_n(&m_IsPause, __ATOMIC_ACQUIRE) != 0) return;
     // The fix lock is released first: the two locks are never held together.
-    if (changed) NotifyObserver();
+    if (VGps_TakeFix(info)) NotifyObserver();
 }
 
 CVGpsDetailInfo CVGpsMan::GetLastLocation() {
     // Under the fix lock, so that a fix being written is never handed out half
     // old and half new.
-    m_pMutex.Lock();
-    const CVGpsDetailInfo copy = m_GpsLastDetailInfo;
-    m_pMutex.Unlock();
-    return copy;
+    CVLockGuard<CVMutex> lock(m_pMutex);
+    return m_GpsLastDetailInfo;
 }
 
 int CVGpsMan::Pause(int pause) { return __atomic_exchange_n(&m_IsPause, pause, __ATOMIC_ACQ_REL); }
