@@ -30,7 +30,7 @@ vos_consumer_test() {
         fi
         # shellcheck disable=SC2046
         if vos_consumer_step env PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --exists vos &&
-            vos_consumer_step g++ -std=c++17 -o "$work/vos_consumer_pc" tests/consumer/main.cpp \
+            vos_consumer_step g++ -std=c++17 -fno-rtti -o "$work/vos_consumer_pc" tests/consumer/main.cpp \
                 $(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs vos) \
                 -Wl,-rpath,"$prefix/lib" &&
             vos_consumer_step "$work/vos_consumer_pc"; then

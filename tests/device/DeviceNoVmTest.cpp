@@ -8,6 +8,7 @@
 
 #include "support/TestSupport.h"
 #include "vos/vos.h"
+#include "support/AndroidLog.h"
 
 using namespace _palex_zu;
 
@@ -134,9 +135,10 @@ TEST(DeviceNoVm, AnswersThatNeedNoJava) {
 TEST(DeviceNoVm, SetUpSoftWareLogsAMissingFile) {
     vostest::TempDir dir;
     CVString missing = Str(dir.File("absent.apk").c_str());
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, CVUtilsOS::SetUpSoftWare(missing));
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_NE(std::string::npos, err.find("D/test: file do not exist.")) << err;
 }
 

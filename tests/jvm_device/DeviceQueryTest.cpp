@@ -223,6 +223,7 @@ TEST_F(DeviceQuery, AThrowingQueryFailsAndLeavesNoExceptionPending) {
 
 TEST_F(DeviceQuery, QueriesWorkFromAThreadTheVmDoesNotKnow) {
     SetString(kApi, "osVersion", u"13");
+    LibraryUp library;
     int result = -1;
     CVString version;
     vostest::OnNativeThread([&] { result = CVUtilsOS::GetOsVersion(version); });

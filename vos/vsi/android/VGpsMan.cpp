@@ -68,8 +68,7 @@ static int VGps_FailStart(JNIEnv* env, const char* message, unsigned int line) {
 
 int CVGpsMan::Initialize() {
     if (VGps_Handle() != nullptr) return 1;
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
@@ -91,19 +90,18 @@ int CVGpsMan::Initialize() {
     _VJavaHandle_t* handle = VJavaHandle_Allocate();
     if (handle == nullptr) return VGps_FailStart(env, "Error:cannot create m_hHandle", __LINE__);
     VGps_SetHandle(handle);
-    const char* failure = VJavaHandle_Fill(env, handle, "com/palex/zu/VGps", "()Z");
+    const char* failure = VJavaHandle_Fill(env, handle, VJNI_CLASS_GPS, "()Z");
     if (failure != nullptr) return VGps_FailStart(env, failure, __LINE__);
 
     env->SetIntField(handle->obj, handle->jniDataField, 0);
     const jboolean started = env->CallBooleanMethod(handle->obj, handle->initMethod);
-    if (VJavaHandle_TakeException(env) || !started) return VGps_FailStart(env, nullptr, __LINE__);
+    if (VJni_TakeException(env) || !started) return VGps_FailStart(env, nullptr, __LINE__);
     __atomic_store_n(&m_IsPause, 0, __ATOMIC_RELEASE);
     return 1;
 }
 
 int CVGpsMan::UnInitialize() {
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
@@ -121,7 +119,7 @@ int CVGpsMan::UnInitialize() {
     }
     if (handle->jniDataField != nullptr) env->SetIntField(handle->obj, handle->jniDataField, 0);
     jboolean stopped = env->CallBooleanMethod(handle->obj, handle->unInitMethod);
-    if (VJavaHandle_TakeException(env)) stopped = JNI_FALSE;
+    if (VJni_TakeException(env)) stopped = JNI_FALSE;
     VGps_SetHandle(nullptr);
     VJavaHandle_Release(env, handle);
     return stopped ? 1 : 0;

@@ -7,7 +7,7 @@
 #include "vos/VJni.h"
 #include "vos/VMem.h"
 #include "vbase/VLockGuard.h"
-#include "vsi/android/VJniAttach.h"
+#include "vsi/android/VJniHelper.h"
 #include "vsi/android/VMsgRecord.h"
 
 VOS_NAMESPACE_BEGIN
@@ -76,16 +76,6 @@ private:
 
     tagVMsgRecord* m_pRec;
 };
-
-// A Java exception left pending makes the thread's next JNI call undefined;
-// the message bus reports it on the console and drops it. 1 when there was
-// one.
-int DropPendingException(JNIEnv* env) {
-    if (!env->ExceptionCheck()) return 0;
-    env->ExceptionDescribe();
-    env->ExceptionClear();
-    return 1;
-}
 
 }  // namespace
 
@@ -253,21 +243,20 @@ int VMsg_JNI_InitEnv() {
     rec->m_pJVM = JVMContainer::GetJVM();
     if (rec->m_pJVM == nullptr) return 0;
     // No attaching here: the bus is set up on a thread the VM knows, so that
-    // the class is found through that thread's class loader.
+    // the classes are found through that thread's class loader. Every class
+    // the library calls is resolved now, for the threads that cannot find
+    // them later.
     JNIEnv* env = nullptr;
     if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) != JNI_OK || env == nullptr) return 0;
-    jclass local = env->FindClass("com/palex/zu/VMsg");
-    if (local == nullptr) {
-        _palex_zu::DropPendingException(env);
-        return 0;
-    }
+    _palex_zu::VJni_ResolveClasses(env);
+    _palex_zu::CVJniLocal<jclass> local(env, _palex_zu::VJni_FindClass(env, _palex_zu::VJNI_CLASS_MSG));
+    if (local == nullptr) return 0;
     if (rec->m_clsVMsg != nullptr) env->DeleteGlobalRef(rec->m_clsVMsg);
     rec->m_clsVMsg = static_cast<jclass>(env->NewGlobalRef(local));
-    env->DeleteLocalRef(local);
     if (rec->m_clsVMsg == nullptr) return 0;
     rec->m_midPostMessage = env->functions->GetStaticMethodID(env, rec->m_clsVMsg, "postMessage", "(III)V");
     if (rec->m_midPostMessage == nullptr) {
-        _palex_zu::DropPendingException(env);
+        _palex_zu::VJni_TakeException(env);
         return 0;
     }
     return 1;
@@ -282,6 +271,8 @@ void VMsg_JNI_UnInitEnv() {
             env->DeleteGlobalRef(rec->m_clsVMsg);
         }
     }
+    // The resolved classes go with the bus that resolved them, on any thread.
+    _palex_zu::VJni_ReleaseClasses();
     // A reference left in the record after its deletion would be deleted a
     // second time by a later tear-down.
     rec->m_clsVMsg = nullptr;
@@ -308,7 +299,7 @@ int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
         env->CallStaticVoidMethod(rec->m_clsVMsg, rec->m_midPostMessage, static_cast<jint>(id),
                                   static_cast<jint>(wParam), static_cast<jint>(lParam));
         // postMessage threw: the message never went out.
-        result = _palex_zu::DropPendingException(env) ? 0 : 1;
+        result = _palex_zu::VJni_TakeException(env) ? 0 : 1;
     }
     if (attached) vm->DetachCurrentThread();
     return result;
