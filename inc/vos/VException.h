@@ -73,9 +73,11 @@ public:
     static int RegisterMemoryLeak(void* p, unsigned int size, const char* file, unsigned int line);
     /// 1 when p was registered and is now removed, else 0.
     static int UnregisterMemoryLeak(void* p);
-    /// Hands out the registry's table in place (valid until the next
-    /// registration), its record count and peak total size; 1 when at least
-    /// one block is registered, else 0.
+    /// Hands out a copy of the registry's records as they are now, their
+    /// count and the peak total size; 1 when at least one block is
+    /// registered, else 0 (records null). The copy belongs to the library and
+    /// stays valid, whatever is registered meanwhile, until the next check of
+    /// the same registry.
     static int CheckMemoryLeak(_VLeakInfo*& records, int& count, int& peakSize);
     /// Logs every registered block and the totals; gives the number of blocks.
     static int PrintMemoryLeak();

@@ -5,8 +5,10 @@
 ///
 /// Rules a caller must know:
 /// - Observers are called on the Java thread that reports the fix, in attach
-///   order, with the observer lock held: OnGpsUpdate must not attach or detach
-///   observers. The manager does not own them.
+///   order, with the observer lock held (it is recursive). OnGpsUpdate may
+///   detach observers, itself included: every observer still attached is
+///   called once per fix; one attached during the calls waits for the next
+///   fix. The manager does not own them.
 /// - The fix lock and the observer lock are never held together.
 /// - Fixes are ignored while the manager is not running or is paused.
 #ifndef VOS_VGPSMAN_H

@@ -49,7 +49,8 @@ public:
     static void GlobalUnInit();
     ///@}
 
-    /// 1 when the Java method was called.
+    /// 1 when the Java method took the message; 0 when it could not be called
+    /// or threw (the exception is described and cleared).
     static int PostMessage(unsigned int id, unsigned int wParam, int lParam);
     /// Delivers on the calling thread; 1 when at least one observer was called.
     static int SendMessage(unsigned int id, unsigned int wParam, int lParam);
@@ -78,7 +79,7 @@ VOS_API int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lP
 /** @name Java side of the bus */
 ///@{
 /// Set up (1 on success) and tear down the Java class and method, and call
-/// its postMessage (1 when it was called).
+/// its postMessage (1 when it took the message, 0 when it threw).
 VOS_API int VMsg_JNI_InitEnv();
 VOS_API void VMsg_JNI_UnInitEnv();
 VOS_API int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam);

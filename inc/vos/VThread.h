@@ -5,7 +5,8 @@
 ///
 /// Every wait polls: it tries, sleeps 10 ms and tries again, so a waiter sees a
 /// release or a signal up to 10 ms late. Time-outs are in milliseconds;
-/// 0xFFFFFFFF waits without limit. A thread that holds a CVMutex may lock it
+/// 0xFFFFFFFF waits without limit, and any other time-out, however long
+/// (2^31 ms and more included), waits up to that long. A thread that holds a CVMutex may lock it
 /// again and unlocks it once per successful Lock. CreateEvent, CloseEvent,
 /// CreateThread and TerminateThread are called by the object's owner from one
 /// thread; SetEvent, ResetEvent and Wait may be called from any thread.
@@ -40,8 +41,8 @@ private:
     CVMutex(const CVMutex&);
     CVMutex& operator=(const CVMutex&);
 
+    /// Zero until Create; whether the mutex is created is read from it.
     pthread_mutex_t m_hMutex;
-    int32_t m_bCreated;
 };
 
 /// An event with manual or automatic reset; waits poll in 10 ms steps.

@@ -2,9 +2,10 @@
 /// Time: the packed local calendar time tagVTime, the time stamp
 /// tagVTimeStamp, and the 32-bit millisecond tick count.
 ///
-/// Calendar values are the device's local time. V_GetTickCount follows the wall
-/// clock and wraps every 2^32 ms (about 49.7 days): compare two readings with
-/// the wrap in mind, and expect a jump when the device's clock is set.
+/// Calendar values are the device's local time and change when the device's
+/// clock is set. V_GetTickCount follows the monotonic clock instead, which
+/// setting the clock does not move, and wraps every 2^32 ms (about 49.7
+/// days): compare two readings with the wrap in mind.
 #ifndef VOS_VTIME_H
 #define VOS_VTIME_H
 
@@ -57,8 +58,9 @@ VOS_API int V_GetTimeMilliSecs(tagVTimeStamp* stamp);
 
 VOS_NAMESPACE_END
 
-/// Wall-clock milliseconds (seconds x 1000 + microseconds / 1000) cut to 32
-/// bits.
+/// Milliseconds of the monotonic clock (seconds x 1000 + microseconds / 1000)
+/// cut to 32 bits. It does not move when the device's calendar clock is set,
+/// so timers and time-outs measured with it keep their length.
 VOS_API uint32_t V_GetTickCount();
 
 #endif  // VOS_VTIME_H

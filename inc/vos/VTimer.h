@@ -37,10 +37,12 @@ public:
 
     enum { MAX_TIMERS = 50 };
 
-    /// Creates the timer lock; call it before the first SetTimer.
+    /// Creates the timer lock, once per process; call it before the first
+    /// SetTimer (a timer operation before it creates the lock itself).
     static void Init();
-    /// 0 on success, -1 for id 0, -2 when all slots are in use. Setting an id
-    /// that is set already re-arms it in its slot.
+    /// 0 on success, -1 for id 0, -2 when all slots are in use, -3 when the
+    /// timer thread cannot be started (the timer is then not set, its slot
+    /// free). Setting an id that is set already re-arms it in its slot.
     static int SetTimer(unsigned long id, void (*callback)(unsigned long, void*), void* param,
                         unsigned int delay, unsigned int period, unsigned int count);
     /// 1 when the timer was set, else 0.

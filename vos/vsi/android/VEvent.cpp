@@ -68,7 +68,9 @@ int CVEvent::Wait(unsigned int timeoutMs) {
         while (!TryPass(rec)) VPollSleep();
         return 1;
     }
-    for (int32_t remaining = static_cast<int32_t>(timeoutMs); remaining >= 0; remaining -= 10) {
+    // Counted in 64 bits: a limit of 2^31 ms or more is a long wait, not a
+    // negative one that would give up without looking.
+    for (int64_t remaining = timeoutMs; remaining >= 0; remaining -= 10) {
         if (TryPass(rec)) return 1;
         VPollSleep();
     }
