@@ -1,8 +1,9 @@
 // The object layouts that code compiled against this library on 32-bit ARM
 // relies on: every class and record below holds exactly the members listed,
-// in this order, and nothing else. Each layout is written as the list of its
-// members' types; the ARM EABI rule then gives the offset of every member and
-// the object's size from the platform's own type sizes (pthread_mutex_t,
+// in this order, and nothing else (the socket manager: its leading members
+// only, the ones the library uses). Each layout is written as the list of
+// its members' types; the ARM EABI rule then gives the offset of every member
+// and the object's size from the platform's own type sizes (pthread_mutex_t,
 // pthread_attr_t ...), and the compiler checks the real class against them.
 //
 // State an implementation needs beyond these members lives elsewhere (behind
@@ -135,6 +136,15 @@ static_assert(std::is_polymorphic<CVString>::value &&
                                                                            {0, offsetof(CVString, m_pData)}),
               "CVString: vtable, m_pData");
 
+static_assert(VDeclaredLayout<unsigned short, unsigned short, unsigned short, unsigned short>::Matches(
+                  sizeof(_VCMMapHeader), {offsetof(_VCMMapHeader, wTag), offsetof(_VCMMapHeader, wFormat),
+                                          offsetof(_VCMMapHeader, wSectionCount), offsetof(_VCMMapHeader, wReserved)}),
+              "_VCMMapHeader: tag, format, section count, reserved");
+static_assert(VDeclaredLayout<unsigned short, unsigned short, unsigned short*>::Matches(
+                  sizeof(_VCMMapSection), {offsetof(_VCMMapSection, wFirstCode), offsetof(_VCMMapSection, wCodeCount),
+                                           offsetof(_VCMMapSection, pEntries)}),
+              "_VCMMapSection: first code, number of codes, entries");
+
 // Every instantiation has the same members; one stands for all.
 typedef CVArray<int, int> CVIntArray;
 static_assert(std::is_polymorphic<CVIntArray>::value &&
@@ -232,6 +242,10 @@ static_assert(VCountedBlockOffset<tagVThreadRecord>() == sizeof(int32_t) &&
 
 // ---- timers and files ------------------------------------------------------
 
+static_assert(VDeclaredLayout<uint32_t, uint32_t>::Matches(sizeof(tagVTimeStamp), {offsetof(tagVTimeStamp, nSec),
+                                                                                   offsetof(tagVTimeStamp, nMilliSec)}),
+              "tagVTimeStamp: seconds, milliseconds");
+
 typedef CVTimer::tagCTimerData CVTimerSlot;
 static_assert(
     VDeclaredLayout<unsigned long, CVTimer::TimerCallback, void*, unsigned int, unsigned int, unsigned int,
@@ -249,7 +263,10 @@ static_assert(std::is_polymorphic<CVFile>::value &&
                                                                             offsetof(CVFile, m_dwFlags)}),
               "CVFile: vtable, m_hHandle, m_dwFlags");
 
-// ---- message bus -----------------------------------------------------------
+static_assert(std::is_polymorphic<CVLog>::value && sizeof(CVLog) == sizeof(VTablePointer),
+              "CVLog: the vtable pointer and no data");
+
+// ---- messaging -------------------------------------------------------------
 
 static_assert(VDeclaredLayout<CVMsgObserver*, uint32_t>::Matches(sizeof(_VMsgCmdIDObserverPair_t),
                                                                  {offsetof(_VMsgCmdIDObserverPair_t, pObserver),
@@ -263,6 +280,19 @@ static_assert(VDeclaredLayout<CVArray<_VMsgCmdIDObserverPair_t, _VMsgCmdIDObserv
                                                 offsetof(tagVMsgRecord, m_midPostMessage),
                                                 offsetof(tagVMsgRecord, m_clsVMsg)}),
               "bus record: observer table, lock, Java VM, postMessage method, VMsg class");
+
+static_assert(std::is_polymorphic<CVObserver>::value && sizeof(CVObserver) == sizeof(VTablePointer),
+              "CVObserver: the vtable pointer and no data");
+static_assert(std::is_polymorphic<CVObservable>::value &&
+                  VDeclaredLayout<VTablePointer, CVObservable::tagObserverNode*>::Matches(
+                      sizeof(CVObservable), {0, offsetof(CVObservable, m_pHead)}) &&
+                  VDeclaredLayout<CVObserver*, CVObservable::tagObserverNode*>::Matches(
+                      sizeof(CVObservable::tagObserverNode), {offsetof(CVObservable::tagObserverNode, pObserver),
+                                                              offsetof(CVObservable::tagObserverNode, pNext)}),
+              "CVObservable: vtable, list head; list node: observer, next");
+static_assert(VDeclaredLayout<VTablePointer, void (*)()>::Matches(sizeof(CVNetStateObserver),
+                                                                  {0, offsetof(CVNetStateObserver, m_pfnCallback)}),
+              "CVNetStateObserver: vtable, callback");
 
 // ---- sockets and name resolution -------------------------------------------
 
