@@ -273,12 +273,16 @@ static_assert(VDeclaredLayout<CVMsgObserver*, uint32_t>::Matches(sizeof(_VMsgCmd
                                                                   offsetof(_VMsgCmdIDObserverPair_t, nCmdID)}),
               "_VMsgCmdIDObserverPair_t: observer, id");
 
-static_assert(VDeclaredLayout<CVArray<_VMsgCmdIDObserverPair_t, _VMsgCmdIDObserverPair_t>, CVMutex, JavaVM*, jmethodID,
-                              jclass>::Matches(sizeof(tagVMsgRecord),
-                                               {offsetof(tagVMsgRecord, m_arrObservers),
-                                                offsetof(tagVMsgRecord, m_cMutex), offsetof(tagVMsgRecord, m_pJVM),
-                                                offsetof(tagVMsgRecord, m_midPostMessage),
-                                                offsetof(tagVMsgRecord, m_clsVMsg)}),
+// The block behind CVMsg::m_hMsg starts with the fixed record.
+static_assert(std::is_base_of<tagVMsgFixedRecord, tagVMsgRecord>::value &&
+                  offsetof(tagVMsgRecord, m_arrObservers) == 0 &&
+                  VDeclaredLayout<CVArray<_VMsgCmdIDObserverPair_t, _VMsgCmdIDObserverPair_t>, CVMutex, JavaVM*,
+                                  jmethodID, jclass>::Matches(sizeof(tagVMsgFixedRecord),
+                                                              {offsetof(tagVMsgFixedRecord, m_arrObservers),
+                                                               offsetof(tagVMsgFixedRecord, m_cMutex),
+                                                               offsetof(tagVMsgFixedRecord, m_pJVM),
+                                                               offsetof(tagVMsgFixedRecord, m_midPostMessage),
+                                                               offsetof(tagVMsgFixedRecord, m_clsVMsg)}),
               "bus record: observer table, lock, Java VM, postMessage method, VMsg class");
 
 static_assert(std::is_polymorphic<CVObserver>::value && sizeof(CVObserver) == sizeof(VTablePointer),
