@@ -1,21 +1,13 @@
 #include "vos/VThread.h"
 
 #include "VPoll.h"
+#include "VThreadRecord.h"
 
 #include "vos/VMem.h"
 
 VOS_NAMESPACE_BEGIN
 
 namespace {
-
-// The event's state, shared by the signalling and the waiting threads; every
-// change of the count is atomic.
-struct tagVEventRecord {
-    int32_t nCount;        // pending signals, 0 when not signalled
-    int32_t bManualReset;  // non-zero: stays signalled until ResetEvent
-};
-
-static_assert(sizeof(tagVEventRecord) == 8, "event record is two 32-bit words");
 
 inline tagVEventRecord* Record(void* handle) { return static_cast<tagVEventRecord*>(handle); }
 
