@@ -35,12 +35,29 @@ size_t BytesInUse() {
 #endif
 }
 
-// Heap growth over many rounds of cycle, after a few to settle caches.
+// Heap growth over many rounds of cycle, after a few to settle caches: the
+// least of three windows, because the C library's own bookkeeping (thread
+// stacks and their thread-local blocks, arenas) drifts up and down from
+// window to window while an object left behind grows every one of them.
 long GrowthOver(int rounds, const std::function<void()>& cycle, int settle = 10) {
     for (int i = 0; i < settle; ++i) cycle();
-    const size_t before = BytesInUse();
+    long least = 0;
+    for (int window = 0; window < 3; ++window) {
+        const size_t before = BytesInUse();
+        for (int i = 0; i < rounds; ++i) cycle();
+        const long growth = static_cast<long>(BytesInUse()) - static_cast<long>(before);
+        if (window == 0 || growth < least) least = growth;
+    }
+    return least;
+}
+
+// Blocks of the library's memory facade still out after many rounds: exact,
+// whatever the C library does with its own.
+long BlocksLeftOver(int rounds, const std::function<void()>& cycle) {
+    cycle();
+    const long before = VMemHook_LiveBlocks();
     for (int i = 0; i < rounds; ++i) cycle();
-    return static_cast<long>(BytesInUse()) - static_cast<long>(before);
+    return VMemHook_LiveBlocks() - before;
 }
 
 // Less than this per round cannot be an object left behind: the smallest of
@@ -106,6 +123,7 @@ TEST(Release, SingletonsAndTablesGoBackToTheHeap) {
         RecordProperty(std::string("heap_growth_") + c.name, static_cast<int>(growth));
         EXPECT_LT(growth, kRounds * kSlackPerRound) << c.name << ": " << growth << " bytes after " << kRounds
                                                     << " rounds";
+        EXPECT_EQ(0, BlocksLeftOver(kRounds, c.cycle)) << c.name << ": blocks of the library left behind";
     }
     // Released for good: the next user starts from nothing.
     EXPECT_EQ(CVDNSParse::s_pDNSParse, nullptr);
@@ -124,5 +142,11 @@ TEST(Release, TheMeasureSeesAnObjectLeftBehind) {
         kept.push_back(e);
     });
     EXPECT_GE(growth, kRounds * kSlackPerRound);
+    const long blocks = BlocksLeftOver(kRounds, [&] {
+        CVEvent* e = new CVEvent;
+        e->CreateEvent(0);
+        kept.push_back(e);
+    });
+    EXPECT_EQ(kRounds, blocks);  // one event record each
     for (CVEvent* e : kept) delete e;
 }

@@ -19,6 +19,14 @@ std::atomic<unsigned long> s_ulFailAt{0};
 std::atomic<int> s_bFailOn{0};
 std::atomic<unsigned long> s_ulCalls{0};
 std::atomic<unsigned long> s_ulFailed{0};
+std::atomic<long> s_lLiveBlocks{0};
+
+// Counts the blocks the facade has handed out and not yet taken back, so that
+// tests can tell an object left behind from the C library's own bookkeeping.
+void CountBlocks(bool hadBlock, const void* after) {
+    const long change = (after != nullptr ? 1 : 0) - (hadBlock ? 1 : 0);
+    if (change != 0) s_lLiveBlocks.fetch_add(change, std::memory_order_relaxed);
+}
 
 bool InjectFailure() {
     const unsigned long at = s_ulFailAt.load(std::memory_order_relaxed);
@@ -33,18 +41,28 @@ bool InjectFailure() {
 }  // namespace
 #else
 static inline bool InjectFailure() { return false; }
+static inline void CountBlocks(bool, const void*) {}
 #endif
 
 void* CVMem::Allocate(unsigned long size, const char* /*file*/, int /*line*/) {
     if (InjectFailure()) return nullptr;
-    return malloc(size);
+    void* block = malloc(size);
+    CountBlocks(false, block);
+    return block;
 }
 
-void CVMem::Deallocate(void* p) { free(p); }
+void CVMem::Deallocate(void* p) {
+    CountBlocks(p != nullptr, nullptr);
+    free(p);
+}
 
 void* CVMem::Reallocate(void* p, unsigned long size) {
     if (InjectFailure()) return nullptr;
-    return realloc(p, size);
+    const bool hadBlock = p != nullptr;
+    void* block = realloc(p, size);
+    // A failed growth leaves the old block in place; a size of 0 frees it.
+    if (block != nullptr || size == 0) CountBlocks(hadBlock, block);
+    return block;
 }
 
 // CVMem::GlobalAllocate lives beside CVAllocData, which it forwards to.
@@ -62,5 +80,6 @@ VOS_API void VMemHook_FailAt(unsigned long n, int failFromThereOn) {
 }
 VOS_API unsigned long VMemHook_CallCount(void) { return _palex_zu::s_ulCalls.load(); }
 VOS_API unsigned long VMemHook_FailCount(void) { return _palex_zu::s_ulFailed.load(); }
+VOS_API long VMemHook_LiveBlocks(void) { return _palex_zu::s_lLiveBlocks.load(); }
 }
 #endif

@@ -15,6 +15,9 @@ VOS_API void VMemHook_FailAt(unsigned long n, int failFromThereOn);
 VOS_API unsigned long VMemHook_CallCount(void);
 // Calls that the hook made fail since it was last armed.
 VOS_API unsigned long VMemHook_FailCount(void);
+// Blocks that Allocate/Reallocate handed out and Deallocate/Reallocate have
+// not taken back yet.
+VOS_API long VMemHook_LiveBlocks(void);
 }
 
 #endif  // VOS_VBASE_VMEMHOOK_H
