@@ -187,7 +187,7 @@ void SetUnits(CVString& s, const std::u16string& text) {
 
 }  // namespace
 
-TEST(VFileOpen, PathWithAZeroUnitInsideIsRefused) {
+TEST(VFileOpen, PathsThatNameNoSingleFileAreRefused) {
     vostest::TempDir dir;
     // "config", a zero unit, ".jpg": the system must never see "config".
     std::u16string path = vostest::U16(dir.File("config").c_str());
@@ -202,6 +202,20 @@ TEST(VFileOpen, PathWithAZeroUnitInsideIsRefused) {
     EXPECT_EQ(0, file.IsOpened());
     EXPECT_EQ("keep", ReadFile(dir.File("config")));
     EXPECT_EQ(0, CVFile::GetTimeStamp(withZero, nullptr, nullptr, nullptr));
+
+    // A surrogate half without its partner has no UTF-8 form: replaced, it
+    // would name another file.
+    const char16_t high = 0xD83D, low = 0xDE00;
+    for (const std::u16string& tail : {u"a" + std::u16string(1, high), u"a" + std::u16string(1, low) + u"b",
+                                       u"a" + std::u16string(1, low) + std::u16string(1, high)}) {
+        const std::u16string lone = vostest::U16(dir.Path().c_str()) + u"/" + tail;
+        CVString lonePath(vostest::Units(lone));
+        EXPECT_EQ(0, file.Open(lonePath, VFILE_OPEN_READWRITE | VFILE_OPEN_CREATE));
+        EXPECT_EQ(0, CVFile::IsFileExist(vostest::Units(lone)));
+        EXPECT_EQ(0, CVFile::CreateDirectory(vostest::Units(lone)));
+    }
+    EXPECT_FALSE(Exists(dir.File("a\xEF\xBF\xBD")));
+    EXPECT_FALSE(Exists(dir.File("a\xEF\xBF\xBD" "b")));
 
     std::u16string dirZero = vostest::U16(dir.Path().c_str());
     dirZero += u'\0';

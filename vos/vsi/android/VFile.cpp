@@ -57,16 +57,27 @@ int VUnitCount(const unsigned short* s) {
 
 const unsigned short* VUnits(const CVString& s) { return s; }
 
+// True when the units name exactly one UTF-8 path: no zero unit inside (the
+// system would see the path end there) and no surrogate half without its
+// partner (UTF-8 has no form for it; it would be replaced, naming another
+// file).
+bool VUnitsNameOnePath(const unsigned short* units, int count) {
+    for (int i = 0; i < count; ++i) {
+        const unsigned int u = units[i];
+        if (u == 0) return false;
+        if ((u & 0xF800) != 0xD800) continue;
+        if (u >= 0xDC00 || i + 1 == count || (units[i + 1] & 0xFC00) != 0xDC00) return false;
+        ++i;
+    }
+    return true;
+}
+
 // Converts count units into buf (size bytes), zero-filled and zero-terminated.
-// False when there is no text, when its UTF-8 form and the terminator do not
-// fit (buf then stays empty), or when a zero unit lies inside the count: the
-// system would see the path end there and act on a different file.
+// False when there is no text, when it does not name one path, or when its
+// UTF-8 form and the terminator do not fit; buf then stays empty.
 bool VToUtf8(const unsigned short* units, int count, char* buf, int size) {
     memset(buf, 0, static_cast<size_t>(size));
-    if (units == nullptr || count <= 0) return false;
-    for (int i = 0; i < count; ++i) {
-        if (units[i] == 0) return false;
-    }
+    if (units == nullptr || count <= 0 || !VUnitsNameOnePath(units, count)) return false;
     const int n = CVCMMap::UnicodeToUtf8(const_cast<unsigned short*>(units),
                                          static_cast<unsigned int>(count), buf, size);
     buf[size - 1] = '\0';
