@@ -36,7 +36,9 @@ inline bool IsLowSurrogate(unsigned int u) { return (u & 0xFC00) == 0xDC00; }
 // which would pair up with its neighbour into a different character).
 inline unsigned int ThreeByteUnit(unsigned int c, unsigned int b1, unsigned int b2) {
     const unsigned int u = (c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
-    return u < 0x800 || IsSurrogate(u) ? kReplacement : u;
+    // Bit k of the mask: top five bits k mark no character (0: overlong;
+    // 0x1B: a surrogate half).
+    return (0x08000001u >> (u >> 11)) & 1 ? kReplacement : u;
 }
 
 // Decodes a sequence of len >= 2 bytes, all present, into one unit or a
@@ -82,8 +84,6 @@ inline bool SequenceComplete(const unsigned char* s, size_t len, size_t left) {
     return true;
 }
 
-inline bool IsContinuation(unsigned int b) { return (b & 0xC0) == 0x80; }
-
 template <bool kWrite>
 size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap) {
     size_t i = 0;
@@ -112,16 +112,14 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
                 continue;
             }
             if (c - 0xE0 < 0x10) {
-                // Most non-ASCII text of this library is CJK: three bytes,
-                // well-formed.
+                // Most non-ASCII text of this library is CJK: three bytes.
                 const unsigned int b1 = s[i + 1];
                 const unsigned int b2 = s[i + 2];
-                if (IsContinuation(b1) && IsContinuation(b2)) {
-                    if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(c, b1, b2));
-                    ++out;
-                    i += 3;
-                    continue;
-                }
+                if (b1 == 0 || b2 == 0) return out;
+                if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(c, b1, b2));
+                ++out;
+                i += 3;
+                continue;
             }
             const size_t len = SequenceLength(c);
             unsigned short pair[2];
@@ -207,6 +205,12 @@ inline unsigned int CodePointAt(const unsigned short* s, size_t next, size_t* un
 
 inline size_t CodePointBytes(unsigned int cp) { return cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
 
+// The three UTF-8 bytes of unit u (0x800 or above, no surrogate), in output
+// order in the low 24 bits of a little-endian word.
+inline uint32_t ThreeByteWord(uint32_t u) {
+    return 0x8080E0u | u >> 12 | (u << 2 & 0x3F00) | (u << 16 & 0x3F0000);
+}
+
 // Encodes units into d; *whole tells whether the walk reached the end of the
 // text (its length or a zero unit) rather than the capacity.
 template <bool kWrite>
@@ -224,6 +228,22 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
         while (p < limit) {
             const unsigned int u = *p;
             if (u >= 0x800) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+                // CJK text comes in runs of three-byte sequences: two units
+                // at a time go out in two stores instead of six.
+                const unsigned int u1 = p + 1 < limit ? p[1] : 0;
+                if (u1 >= 0x800 && !(IsSurrogate(u) | IsSurrogate(u1))) {
+                    const uint32_t w0 = ThreeByteWord(u);
+                    const uint32_t w1 = ThreeByteWord(u1);
+                    const uint32_t head = w0 | w1 << 24;
+                    const uint16_t tail = static_cast<uint16_t>(w1 >> 8);
+                    memcpy(q, &head, 4);
+                    memcpy(q + 4, &tail, 2);
+                    q += 6;
+                    p += 2;
+                    continue;
+                }
+#endif
                 if (!IsSurrogate(u)) {
                     q[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
                     q[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
