@@ -112,13 +112,18 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
                 continue;
             }
             if (c - 0xE0 < 0x10) {
-                // Most non-ASCII text of this library is CJK: three bytes.
-                const unsigned int b1 = s[i + 1];
-                const unsigned int b2 = s[i + 2];
-                if (b1 == 0 || b2 == 0) return out;
-                if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(c, b1, b2));
-                ++out;
-                i += 3;
+                // Most non-ASCII text of this library is CJK: runs of
+                // three-byte sequences, decoded in a loop of their own.
+                unsigned int lead = c;
+                do {
+                    const unsigned int b1 = s[i + 1];
+                    const unsigned int b2 = s[i + 2];
+                    if (b1 == 0 || b2 == 0) return out;
+                    if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(lead, b1, b2));
+                    ++out;
+                    i += 3;
+                    lead = s[i];
+                } while (lead - 0xE0 < 0x10 && i < limit);
                 continue;
             }
             const size_t len = SequenceLength(c);
