@@ -237,7 +237,7 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
                 // CJK text comes in runs of three-byte sequences: two units
                 // at a time go out in two stores instead of six.
                 const unsigned int u1 = p + 1 < limit ? p[1] : 0;
-                if (u1 >= 0x800 && !(IsSurrogate(u) | IsSurrogate(u1))) {
+                if (u1 >= 0x800 && !IsSurrogate(u) && !IsSurrogate(u1)) {
                     const uint32_t w0 = ThreeByteWord(u);
                     const uint32_t w1 = ThreeByteWord(u1);
                     const uint32_t head = w0 | w1 << 24;
