@@ -253,8 +253,8 @@ public:
                 const std::string base = std::string("BM_") + kTaskNames[task] + "_" + kKindNames[kind] + "/";
                 const double vos = Get(base + "vos"), iconv = Get(base + "iconv"), icu = Get(base + "icu");
                 const double peer = iconv > icu ? iconv : icu;
-                // GBK and ASCII input: twice the faster peer; UTF-8 on Chinese: on par.
-                const double goal = (task <= kUtf16ToGbk || kind == 1) ? 2.0 : 1.0;
+                // GBK and ASCII input: twice the faster peer; UTF-8 on Chinese: 1.4 times.
+                const double goal = (task <= kUtf16ToGbk || kind == 1) ? 2.0 : 1.4;
                 printf("%-24s %10.0f %10.0f %10.0f %8.2f %6.1f %s\n", (base.substr(3, base.size() - 4)).c_str(), vos,
                        iconv, icu, peer > 0 ? vos / peer : 0.0, goal, peer > 0 && vos / peer >= goal ? "met" : "MISSED");
             }

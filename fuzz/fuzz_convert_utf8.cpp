@@ -1,6 +1,10 @@
 // UTF-8 through the general converters and the buffer forms, into
-// destinations of a fuzzed capacity that are exactly that large. UTF-16 must
-// survive the trip to UTF-8 and back unit for unit.
+// destinations of a fuzzed capacity that are exactly that large. Decoding
+// gives well-formed UTF-16 (every surrogate half paired); encoding gives
+// well-formed UTF-8; UTF-16 survives the trip to UTF-8 and back unit for
+// unit, except that a surrogate half without its partner comes back as
+// U+FFFD. A destination too small for the whole result holds a prefix that
+// ends on a whole character.
 //
 // Input: one byte of capacity, then the text (bytes for decoding, and the same
 // bytes read as little-endian units for encoding).
@@ -21,19 +25,71 @@ void Check(bool ok) {
     if (!ok) abort();
 }
 
+bool IsHigh(unsigned u) { return (u & 0xFC00) == 0xD800; }
+bool IsLow(unsigned u) { return (u & 0xFC00) == 0xDC00; }
+
+// Every high half is followed by a low one and every low half follows a high one.
+bool WellFormedUtf16(const unsigned short* s, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (IsLow(s[i])) return false;
+        if (IsHigh(s[i])) {
+            if (i + 1 == n || !IsLow(s[i + 1])) return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// Strict UTF-8: no overlong form, no encoded surrogate, nothing above U+10FFFF.
+bool WellFormedUtf8(const unsigned char* s, int n) {
+    for (int i = 0; i < n;) {
+        const unsigned c = s[i];
+        int len;
+        unsigned cp;
+        if (c < 0x80) {
+            len = 1;
+            cp = c;
+        } else if (c >= 0xC2 && c < 0xE0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (int k = 1; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (s[i + k] & 0x3F);
+        }
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
 void Decode(char* src, int n, int cap) {
     const int count = CVCMMap::MultiByteToWideChar(65001, src, n, nullptr, 0);
     std::vector<unsigned short> full(static_cast<size_t>(count) + 1);
     Check(CVCMMap::MultiByteToWideChar(65001, src, n, full.data(), count + 1) == count);
+    Check(WellFormedUtf16(full.data(), count));
     unsigned short* dst = new unsigned short[cap > 0 ? cap : 1];
     const int part = CVCMMap::MultiByteToWideChar(65001, src, n, dst, cap);
-    Check(part == (count < cap ? count : cap));
+    // All that fits, short by one unit only where a pair would be split.
+    const int fits = count < cap ? count : cap;
+    Check(part == fits || (part == fits - 1 && IsHigh(full[static_cast<size_t>(part)])));
     Check(memcmp(dst, full.data(), static_cast<size_t>(part) * 2) == 0);
 
     // The buffer form cuts to fit and always terminates.
     const int units = CVCMMap::Utf8ToUnicode(src, static_cast<unsigned int>(n), dst, static_cast<unsigned int>(cap));
     if (n > 0 && src[0] != 0 && cap > 0) {
-        Check(units == (count < cap ? count : cap - 1));
+        const int limit = count < cap ? count : cap - 1;
+        Check(units == limit || (units == limit - 1 && IsHigh(full[static_cast<size_t>(units)])));
         Check(dst[units] == 0);
         Check(memcmp(dst, full.data(), static_cast<size_t>(units) * 2) == 0);
     }
@@ -51,11 +107,25 @@ void Encode(unsigned short* src, int n, int cap) {
     const int count = CVCMMap::WideCharToMultiByte(65001, src, n, nullptr, 0, nullptr, nullptr);
     std::vector<char> full(static_cast<size_t>(count) + 1);
     Check(CVCMMap::WideCharToMultiByte(65001, src, n, full.data(), count + 1, nullptr, nullptr) == count);
+    const int bytes = count > 0 ? count - 1 : 0;
+    Check(WellFormedUtf8(reinterpret_cast<const unsigned char*>(full.data()), bytes));
+
+    // The count with the terminator when it all fits beside it; else 0, with
+    // the whole characters that leave a byte free.
     char* dst = new char[cap > 0 ? cap : 1];
+    memset(dst, 0x5A, static_cast<size_t>(cap > 0 ? cap : 1));
     const int part = CVCMMap::WideCharToMultiByte(65001, src, n, dst, cap, nullptr, nullptr);
-    const int bytes = part > 0 ? part - 1 : 0;
-    Check(bytes <= cap && (count == 0 || bytes <= count - 1));
-    Check(memcmp(dst, full.data(), static_cast<size_t>(bytes)) == 0);
+    if (count == 0 || cap == 0) {
+        Check(part == 0);
+    } else if (count <= cap) {
+        Check(part == count && memcmp(dst, full.data(), static_cast<size_t>(bytes)) == 0);
+    } else {
+        Check(part == 0);
+        int prefix = cap - 1;
+        while (prefix > 0 && (full[static_cast<size_t>(prefix)] & 0xC0) == 0x80) --prefix;
+        Check(memcmp(dst, full.data(), static_cast<size_t>(prefix)) == 0);
+        for (int i = prefix; i < cap; ++i) Check(dst[i] == 0x5A);
+    }
 
     // All or nothing in the buffer form.
     memset(dst, 0x5A, static_cast<size_t>(cap > 0 ? cap : 1));
@@ -65,13 +135,21 @@ void Encode(unsigned short* src, int n, int cap) {
     }
     delete[] dst;
 
-    // The units before the first zero come back exactly.
+    // The units before the first zero come back, a lone half as U+FFFD.
     if (count > 1) {
         int units = 0;
         while (units < n && src[units] != 0) ++units;
+        std::vector<unsigned short> want(src, src + units);
+        for (int i = 0; i < units; ++i) {
+            if (IsHigh(want[i]) && i + 1 < units && IsLow(want[i + 1])) {
+                ++i;
+            } else if (IsHigh(want[i]) || IsLow(want[i])) {
+                want[i] = 0xFFFD;
+            }
+        }
         std::vector<unsigned short> back(static_cast<size_t>(units) + 1);
         const int m = CVCMMap::MultiByteToWideChar(65001, full.data(), count - 1, back.data(), units + 1);
-        Check(m == units && memcmp(back.data(), src, static_cast<size_t>(units) * 2) == 0);
+        Check(m == units && memcmp(back.data(), want.data(), static_cast<size_t>(units) * 2) == 0);
     }
 }
 

@@ -1,10 +1,13 @@
 // Path handling of the file layer inside a private temporary directory:
 // GetDir with a fuzzed name filter lists exactly the names that end with it,
 // and CreateDirectory of a fuzzed relative path (either slash) gives 1
-// exactly when the whole path then exists as a directory.
+// exactly when the whole path then exists as a directory. Names that hold a
+// surrogate half without its partner are made the way another program
+// would (each half a three-byte sequence): they are not UTF-8, so listings
+// leave them out, and the file layer refuses such paths.
 //
 // Input: bytes pick units from a small alphabet (letters, a dot, digits, a
-// CJK character, a lone surrogate, both slashes); unit 0xFF ends a part.
+// CJK character, both surrogate halves, both slashes); unit 0xFF ends a part.
 // Parts: up to eight file names, then a filter, then a directory path.
 #include <dirent.h>
 #include <ftw.h>
@@ -32,8 +35,22 @@ void Check(bool ok) {
 
 typedef std::u16string Units16;
 
-const char16_t kAlphabet[] = {u'a', u'b', u't', u'x', u'.', u'1', u'-', 0x4E2D, 0xD800, u'/', u'\\', u'T'};
-const size_t kPlainCount = 9;  // letters to the lone surrogate: no separator
+const char16_t kAlphabet[] = {u'a', u'b', u't', u'x', u'.', u'1', u'-', 0x4E2D, 0xD800, 0xDC00, u'/', u'\\', u'T'};
+const size_t kPlainCount = 10;  // letters to the surrogate halves: no separator
+
+bool IsHigh(char16_t c) { return (c & 0xFC00) == 0xD800; }
+bool IsLow(char16_t c) { return (c & 0xFC00) == 0xDC00; }
+
+bool HasLoneHalf(const std::u16string& s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (IsLow(s[i])) return true;
+        if (IsHigh(s[i])) {
+            if (i + 1 == s.size() || !IsLow(s[i + 1])) return true;
+            ++i;
+        }
+    }
+    return false;
+}
 
 std::string Root() {
     static std::string root;
@@ -60,13 +77,20 @@ void EmptyRoot() {
     for (const auto& p : entries) nftw(p.c_str(), RemoveEntry, 8, FTW_DEPTH | FTW_PHYS);
 }
 
-// The UTF-8 form the library gives a path: each unit on its own, so a lone
-// surrogate becomes a three-byte sequence.
+// The UTF-8 form of a path: a pair is one four-byte sequence; a lone half
+// becomes a three-byte sequence, as other programs write it.
 std::string Utf8(const Units16& s) {
     std::string out;
-    for (char16_t c : s) {
-        const unsigned u = c;
-        if (u < 0x80) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        unsigned u = s[i];
+        if (IsHigh(s[i]) && i + 1 < s.size() && IsLow(s[i + 1])) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+            out += static_cast<char>(0xF0 | (u >> 18));
+            out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u < 0x80) {
             out += static_cast<char>(u);
         } else if (u < 0x800) {
             out += static_cast<char>(0xC0 | (u >> 6));
@@ -106,6 +130,7 @@ void TestListing(const std::vector<Units16>& names, const Units16& filter) {
     if (!suffix.empty() && suffix[0] != u'.') suffix.insert(suffix.begin(), u'.');
     std::set<Units16> want;
     for (const Units16& n : created) {
+        if (HasLoneHalf(n)) continue;
         if (suffix.empty() || EndsWith(n, suffix)) want.insert(n);
     }
 
@@ -148,6 +173,7 @@ void TestCreateDirectory(const Units16& rel) {
     }
     const bool exists = IsDirectory(sys);
     Check(r == (exists ? 1 : 0));
+    if (HasLoneHalf(rel)) Check(r == 0);
     Check(CVFile::IsDirectoryExist(reinterpret_cast<const unsigned short*>(full.c_str())) == (exists ? 1 : 0));
     // A second call over an existing path agrees.
     if (exists) Check(CVFile::CreateDirectory(reinterpret_cast<const unsigned short*>(full.c_str())) == 1);

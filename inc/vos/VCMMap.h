@@ -12,6 +12,16 @@
 /// A code-page argument of 0 selects GBK, any other value UTF-8. The buffer
 /// converters write no terminating zero of their own and never write more than
 /// the capacity the caller states; a character without a mapping is dropped.
+///
+/// UTF-8 carries every character: one beyond U+FFFF is a four-byte sequence
+/// and a surrogate pair in UTF-16. What encodes no character becomes U+FFFD
+/// (EF BF BD): a surrogate half without its partner on the way to UTF-8; an
+/// overlong sequence, an encoded surrogate half, a value above U+10FFFF and
+/// every five- and six-byte sequence on the way from it (one unit for the
+/// whole sequence). A stray continuation byte 0x80-0xBF stands for itself, and
+/// a sequence cut short by a zero byte or the end of the source ends the
+/// conversion. A result cut at a destination's capacity ends on a whole
+/// character: never inside a sequence, never between the halves of a pair.
 #ifndef VOS_VCMMAP_H
 #define VOS_VCMMAP_H
 
@@ -69,13 +79,17 @@ public:
 
     /// Multibyte (GBK for code page 0, else UTF-8) to UTF-16: the number of
     /// units produced, or that would be produced when dst is null (for GBK an
-    /// upper bound). Stops at a zero byte or after srcLen bytes.
+    /// upper bound). Stops at a zero byte or after srcLen bytes, or where the
+    /// next character would not fit whole.
     static int MultiByteToWideChar(unsigned int codePage, const char* src, int srcLen,
                                    unsigned short* dst, int dstCapacity);
     /// UTF-16 to multibyte. srcLen < 0 means up to the first zero unit. GBK
     /// gives the bytes produced; UTF-8 the bytes produced + 1 (room for the
-    /// caller's terminator), 0 when nothing is produced. defaultChar and
-    /// usedDefault are accepted and never used.
+    /// caller's terminator), 0 when nothing is produced. A UTF-8 result that
+    /// does not fit dstCapacity with a byte to spare for that terminator gives
+    /// 0: the whole characters that fit in dstCapacity - 1 bytes are written,
+    /// so a zeroed destination stays terminated. defaultChar and usedDefault
+    /// are accepted and never used.
     static int WideCharToMultiByte(unsigned int codePage, const unsigned short* src, int srcLen,
                                    char* dst, int dstCapacity, const char* defaultChar,
                                    int* usedDefault);

@@ -5,11 +5,16 @@
 ///
 /// Paths are UTF-16 and reach the system as UTF-8; a path whose UTF-8 form
 /// does not fit the operation's buffer (255 bytes, 511 for the directory of
-/// GetDir, 31 for its name filter) is refused. A CVFile takes no lock: one
-/// object is used by one thread at a time. The static operations use only
-/// local buffers and may run on any number of threads at once. Failures are
-/// handed to the last-error store under the module tag "zu/vos/vsi/VFile";
-/// callers rely on the results.
+/// GetDir, 31 for its name filter) is refused, and so is one that names no
+/// single file: a zero unit before its end (the system would see the path end
+/// there) or a surrogate half without its partner (which has no UTF-8 form).
+/// A character beyond U+FFFF (a surrogate pair) is four UTF-8 bytes on disk,
+/// so such names round-trip through GetDir and Open.
+///
+/// A CVFile takes no lock: one object is used by one thread at a time. The
+/// static operations use only local buffers and may run on any number of
+/// threads at once. Failures are handed to the last-error store under the
+/// module tag "zu/vos/vsi/VFile"; callers rely on the results.
 #ifndef VOS_VFILE_H
 #define VOS_VFILE_H
 
@@ -79,7 +84,9 @@ public:
     long Seek(long offset, VFileSeekPosition origin);
     /// 0 when closed.
     long GetPosition();
-    /// The length; the position is left where it was. 0 when closed.
+    /// The length; the position is left where it was. 0 when closed, and 0
+    /// (recorded as "GetLength fail") for a stream that has no positions,
+    /// such as a pipe.
     unsigned long GetLength() const;
     /// Lengthens the file to newLength with zero bytes, in pieces of at most
     /// 10240 bytes. 0 when closed, when newLength is not greater than the
@@ -118,7 +125,10 @@ public:
     /// select names ending in ".txt"; an empty filter selects all) to out,
     /// which must be empty, in the order the system gives them, "." and ".."
     /// left out. Gives the number of names in out; 0 for bad parameters or a
-    /// directory that cannot be opened. Without a filter, every name.
+    /// directory that cannot be opened. Without a filter, every name. A name
+    /// that is not well-formed UTF-8 (made by another program in another
+    /// encoding) is left out: decoded with replacement characters it would
+    /// not lead back to its file, and could lead to another one.
     static int GetDir(const CVString& dir, const CVString& filter,
                       CVArray<CVString, CVString&>& out);
     static int GetDir(const CVString& dir, CVArray<CVString, CVString&>& out);

@@ -59,11 +59,15 @@ inline int32_t& VCountedBlockCount(void* first) {
 }
 
 /// Makes a counted block of count zeroed elements, default-constructs class
-/// elements first to last, and returns the first element (null on failure).
+/// elements first to last, and returns the first element (null on failure,
+/// and for a count whose byte size with the count word does not fit a size).
 template <typename T>
 T* VNew(int count, const char* file, int line) {
     if (count < 0) return nullptr;
     const size_t offset = VCountedBlockOffset<T>();
+    // A byte size that wraps would allocate a few bytes and then clear (and
+    // construct) far past them.
+    if (static_cast<size_t>(count) > (static_cast<unsigned long>(-1) - offset) / sizeof(T)) return nullptr;
     const unsigned long bytes = static_cast<unsigned long>(offset + sizeof(T) * static_cast<size_t>(count));
     char* block = static_cast<char*>(CVMem::Allocate(bytes, file, line));
     if (block == nullptr) return nullptr;

@@ -41,22 +41,55 @@ U MixedUnits(uint32_t seed, size_t count) {
     return out;
 }
 
-std::string RefUtf8(const U& units) {
-    std::string s;
-    for (unsigned u : units) {
-        if (u < 0x80) {
-            s += static_cast<char>(u);
-        } else if (u < 0x800) {
-            s += static_cast<char>(0xC0 | (u >> 6));
-            s += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            s += static_cast<char>(0xE0 | (u >> 12));
-            s += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (u & 0x3F));
+// The UTF-8 form of units character by character: a surrogate pair is one
+// four-byte character, a half without its partner is U+FFFD. Also the units
+// that form decodes back to, and where each character ends in both.
+struct RefUtf8 {
+    explicit RefUtf8(const U& in) {
+        for (size_t i = 0; i < in.size(); ++i) {
+            unsigned cp = in[i];
+            if (cp >= 0xD800 && cp <= 0xDFFF) {
+                if (cp < 0xDC00 && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
+                    units.push_back(in[i]);
+                    ++i;
+                } else {
+                    cp = 0xFFFD;
+                }
+            }
+            units.push_back(static_cast<unsigned short>(cp < 0x10000 ? cp : in[i]));
+            if (cp < 0x80) {
+                utf8 += static_cast<char>(cp);
+            } else if (cp < 0x800) {
+                utf8 += static_cast<char>(0xC0 | (cp >> 6));
+                utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+            } else if (cp < 0x10000) {
+                utf8 += static_cast<char>(0xE0 | (cp >> 12));
+                utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+            } else {
+                utf8 += static_cast<char>(0xF0 | (cp >> 18));
+                utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+            }
+            byteEnds.push_back(utf8.size());
+            unitEnds.push_back(units.size());
         }
     }
-    return s;
-}
+    // The longest run of whole characters within limit.
+    static size_t Prefix(const std::vector<size_t>& ends, size_t limit) {
+        size_t best = 0;
+        for (size_t e : ends) {
+            if (e <= limit) best = e;
+        }
+        return best;
+    }
+    std::string utf8;
+    U units;
+    std::vector<size_t> byteEnds;
+    std::vector<size_t> unitEnds;
+};
 
 std::string RefGbk(const U& units) {
     std::string s;
@@ -104,9 +137,9 @@ U RefFromGbk(const std::string& gbk) {
 TEST_F(CMMapLongText, AllDirectionsAgreeWithThePlainWalk) {
     for (uint32_t seed = 1; seed <= 6; ++seed) {
         const U units = MixedUnits(seed, 3000);
-        const std::string utf8 = RefUtf8(units);
-        EXPECT_EQ(utf8, cmmaptest::FromUtf16(65001, units)) << seed;
-        EXPECT_EQ(units, cmmaptest::ToUtf16(65001, utf8)) << seed;
+        const RefUtf8 ref(units);
+        EXPECT_EQ(ref.utf8, cmmaptest::FromUtf16(65001, units)) << seed;
+        EXPECT_EQ(ref.units, cmmaptest::ToUtf16(65001, ref.utf8)) << seed;
         const std::string gbk = RefGbk(units);
         EXPECT_EQ(gbk, cmmaptest::FromUtf16(0, units)) << seed;
         EXPECT_EQ(RefFromGbk(gbk), cmmaptest::ToUtf16(0, gbk)) << seed;
@@ -124,17 +157,20 @@ TEST_F(CMMapLongText, AllDirectionsAgreeWithThePlainWalk) {
 
 TEST_F(CMMapLongText, EveryCapacityGivesAPrefix) {
     const U units = MixedUnits(7, 400);
-    const std::string utf8 = RefUtf8(units);
+    const RefUtf8 ref(units);
+    const std::string& utf8 = ref.utf8;
     const std::string gbk = RefGbk(units);
     const U fromGbk = RefFromGbk(gbk);
     for (size_t cap = 1; cap <= utf8.size() + 3; cap += 1 + cap / 16) {
+        // UTF-8: the count with the terminator when all fits beside it, else
+        // 0 with the whole characters that leave a byte free.
         Guarded<char> a(cap);
-        int n = CVCMMap::WideCharToMultiByte(65001, units.data(), static_cast<int>(units.size()), a.Data(), a.Cap(), nullptr, nullptr);
-        n = n > 0 ? n - 1 : 0;
-        ASSERT_LE(static_cast<size_t>(n), cap);
-        const std::vector<char> w = a.Written(static_cast<size_t>(n));
-        EXPECT_EQ(utf8.substr(0, w.size()), std::string(w.begin(), w.end())) << cap;
-        EXPECT_TRUE(a.UntouchedFrom(static_cast<size_t>(n))) << cap;
+        const int n = CVCMMap::WideCharToMultiByte(65001, units.data(), static_cast<int>(units.size()), a.Data(), a.Cap(), nullptr, nullptr);
+        const size_t written = RefUtf8::Prefix(ref.byteEnds, cap - 1);
+        EXPECT_EQ(written == utf8.size() ? static_cast<int>(written) + 1 : 0, n) << cap;
+        const std::vector<char> w = a.Written(written);
+        EXPECT_EQ(utf8.substr(0, written), std::string(w.begin(), w.end())) << cap;
+        EXPECT_TRUE(a.UntouchedFrom(written)) << cap;
         EXPECT_TRUE(a.GuardsIntact()) << cap;
 
         Guarded<char> g(cap);
@@ -149,11 +185,11 @@ TEST_F(CMMapLongText, EveryCapacityGivesAPrefix) {
         EXPECT_TRUE(g.UntouchedFrom(static_cast<size_t>(m))) << cap;
         EXPECT_TRUE(g.GuardsIntact()) << cap;
     }
-    for (size_t cap = 1; cap <= units.size() + 2; cap += 1 + cap / 16) {
+    for (size_t cap = 1; cap <= ref.units.size() + 2; cap += 1 + cap / 16) {
         Guarded<unsigned short> a(cap);
         const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), a.Data(), a.Cap());
-        EXPECT_EQ(std::min(cap, units.size()), static_cast<size_t>(n)) << cap;
-        EXPECT_EQ(U(units.begin(), units.begin() + n), a.Written(static_cast<size_t>(n))) << cap;
+        EXPECT_EQ(RefUtf8::Prefix(ref.unitEnds, cap), static_cast<size_t>(n)) << cap;
+        EXPECT_EQ(U(ref.units.begin(), ref.units.begin() + n), a.Written(static_cast<size_t>(n))) << cap;
         EXPECT_TRUE(a.GuardsIntact()) << cap;
 
         Guarded<unsigned short> g(cap);

@@ -23,6 +23,7 @@ TEST(CMMapString, UrlEncode) {
         {"\xE4\xB8\xAD\xE4\xB8\xAD" "Z", "%E4%B8%AD%E4%B8%ADZ"},
         {"\xE4\xB8\xAD", "%E4%B8%AD"},
         {"\x7F", "%7F"},
+        {"\xF0\x9F\x98\x80", "%F0%9F%98%80"},
     };
     for (auto& r : rows) EXPECT_EQ(U16(r.out), Text(CVCMMap::UrlEncode(Str(r.in)))) << r.in;
     EXPECT_EQ(u"", Text(CVCMMap::UrlEncode(CVString())));
@@ -32,7 +33,8 @@ TEST(CMMapString, Utf8ToUnicodeString) {
     const CVString s = CVCMMap::Utf8ToUnicode("\xC3\xA9" "a", 3);
     EXPECT_EQ(2, s.GetLength());
     EXPECT_EQ(u"\u00E9a", Text(s));
-    EXPECT_EQ(u"\U0000F600", Text(CVCMMap::Utf8ToUnicode("\xF0\x9F\x98\x80", 4)));
+    EXPECT_EQ(u"\U0001F600", Text(CVCMMap::Utf8ToUnicode("\xF0\x9F\x98\x80", 4)));
+    EXPECT_EQ(u"\U00020000z", Text(CVCMMap::Utf8ToUnicode("\xF0\xA0\x80\x80z", 5)));
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(nullptr, 3).GetLength());
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode("abc", 0).GetLength());
     EXPECT_EQ(u"ab", Text(CVCMMap::Utf8ToUnicode("ab\0cd", 5)));
@@ -50,4 +52,8 @@ TEST(CMMapString, UnicodeToUtf8String) {
     EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(Str("a\xC3\xA9\xE4\xB8\xAD"), nullptr, 0));
     EXPECT_EQ(7, CVCMMap::UnicodeToUtf8(Str("a\xC3\xA9\xE4\xB8\xAD"), four, -1));
     EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(CVString(), four, 4));
+
+    char smile[5] = {'x', 'x', 'x', 'x', 'x'};
+    EXPECT_EQ(5, CVCMMap::UnicodeToUtf8(Str("\xF0\x9F\x98\x80"), smile, 5));
+    EXPECT_STREQ("\xF0\x9F\x98\x80", smile);
 }

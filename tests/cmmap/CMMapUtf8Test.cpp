@@ -26,10 +26,19 @@ TEST_F(CMMapUtf8, DecodesEveryLeadClass) {
         {"ascii", "az", {'a', 'z'}},
         {"two bytes", "\xC3\xA9", {0x00E9}},
         {"three bytes", "\xE4\xB8\xAD", {0x4E2D}},
-        {"four bytes keep the low 16 bits", "\xF0\x9F\x98\x80", {0xF600}},
-        {"five bytes", "\xF8\x88\x80\x80\x80", {0x0000}},
-        {"five bytes, low bits", "\xFB\xBF\xBF\xBF\xBF", {0xFFFF}},
-        {"six bytes", "\xFC\x84\x80\x80\x81\x82", {0x0042}},
+        {"four bytes become a surrogate pair", "\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"the first plane above the basic one", "\xF0\x90\x80\x80", {0xD800, 0xDC00}},
+        {"U+20000 is no zero unit", "\xF0\xA0\x80\x80" "z", {0xD840, 0xDC00, 'z'}},
+        {"the last character", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+        {"above U+10FFFF", "\xF4\x90\x80\x80" "z", {0xFFFD, 'z'}},
+        {"lead bytes F5-F7 are out of range", "\xF7\xBF\xBF\xBF", {0xFFFD}},
+        {"five bytes", "\xF8\x88\x80\x80\x80", {0xFFFD}},
+        {"six bytes", "\xFC\x84\x80\x80\x81\x82" "z", {0xFFFD, 'z'}},
+        {"overlong two bytes", "\xC0\xAF" "z", {0xFFFD, 'z'}},
+        {"overlong three bytes", "\xE0\x80\xAF", {0xFFFD}},
+        {"overlong four bytes", "\xF0\x8F\xBF\xBF", {0xFFFD}},
+        {"encoded surrogate halves", "\xED\xA0\xBD\xED\xB8\x80", {0xFFFD, 0xFFFD}},
+        {"the last unit before the surrogates", "\xED\x9F\xBF", {0xD7FF}},
         {"stray continuation bytes stand for themselves", "\x80\xBF", {0x0080, 0x00BF}},
         {"following bytes are not tested", "\xC3\x41", {0x00C1}},
         {"euro", "\xE2\x82\xAC", {0x20AC}},
@@ -41,7 +50,7 @@ TEST_F(CMMapUtf8, DecodesEveryLeadClass) {
     }
 }
 
-TEST_F(CMMapUtf8, EncodesEachUnitByItself) {
+TEST_F(CMMapUtf8, EncodesUnitsAndPairs) {
     const struct {
         const char* name;
         U units;
@@ -50,7 +59,14 @@ TEST_F(CMMapUtf8, EncodesEachUnitByItself) {
         {"ascii", {'a'}, "a"},
         {"two bytes", {0x00E9, 0x07FF}, "\xC3\xA9\xDF\xBF"},
         {"three bytes", {0x0800, 0xFFFF}, "\xE0\xA0\x80\xEF\xBF\xBF"},
-        {"surrogate pair becomes two sequences", {0xD83D, 0xDE00}, "\xED\xA0\xBD\xED\xB8\x80"},
+        {"a surrogate pair becomes one four-byte sequence", {0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+        {"the first and the last pair", {0xD800, 0xDC00, 0xDBFF, 0xDFFF}, "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        // A half without its partner has no UTF-8 form.
+        {"lone high half", {0xD83D, 'a'}, "\xEF\xBF\xBD" "a"},
+        {"lone low half", {'a', 0xDE00}, "a\xEF\xBF\xBD"},
+        {"high half at the end", {'a', 0xD83D}, "a\xEF\xBF\xBD"},
+        {"halves in the wrong order", {0xDE00, 0xD83D}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"two high halves, then a low one", {0xD83D, 0xD83D, 0xDE00}, "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
     };
     for (auto& r : rows) EXPECT_EQ(r.utf8, FromUtf16(65001, r.units)) << r.name;
 
@@ -61,6 +77,11 @@ TEST_F(CMMapUtf8, EncodesEachUnitByItself) {
     EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, euro + 1, -1, nullptr, 0, nullptr, nullptr));
     EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, euro, 0, nullptr, 0, nullptr, nullptr));
     EXPECT_EQ(0, CVCMMap::WideCharToMultiByte(65001, nullptr, -1, nullptr, 0, nullptr, nullptr));
+    // A pair counts four bytes; a high half before a zero unit stands alone.
+    const unsigned short pair[] = {0xD83D, 0xDE00, 0xD83D, 0, 0xDE00};
+    EXPECT_EQ(5, CVCMMap::WideCharToMultiByte(65001, pair, 2, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(8, CVCMMap::WideCharToMultiByte(65001, pair, 5, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(std::string("\xF0\x9F\x98\x80\xEF\xBF\xBD"), FromUtf16(65001, U(pair, pair + 5)));
 }
 
 TEST_F(CMMapUtf8, CutSequencesNeverReadOutside) {
@@ -97,18 +118,74 @@ TEST_F(CMMapUtf8, NeverWritesPastTheCapacity) {
         EXPECT_EQ(U(all.begin(), all.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
         EXPECT_TRUE(out.GuardsIntact()) << cap;
     }
-    for (int cap = 1; cap <= static_cast<int>(utf8.size()) + 1; cap += 5) {
+    for (int cap = 1; cap <= static_cast<int>(utf8.size()) + 2; cap += 5) {
         Guarded<char> out(static_cast<size_t>(cap));
         const int n = CVCMMap::WideCharToMultiByte(65001, all.data(), static_cast<int>(all.size()), out.Data(), out.Cap(),
                                                    nullptr, nullptr);
-        ASSERT_GT(n, 0) << cap;
-        // Whole sequences only, never more than the capacity.
-        EXPECT_LE(n - 1, cap) << cap;
-        const std::vector<char> got = out.Written(static_cast<size_t>(n - 1));
-        EXPECT_EQ(utf8.substr(0, got.size()), std::string(got.begin(), got.end())) << cap;
-        EXPECT_GT(n - 1 + 3, cap) << cap;
+        if (cap > static_cast<int>(utf8.size())) {
+            EXPECT_EQ(static_cast<int>(utf8.size()) + 1, n) << cap;
+        } else {
+            EXPECT_EQ(0, n) << cap << ": a cut result is no count";
+        }
         EXPECT_TRUE(out.GuardsIntact()) << cap;
     }
+}
+
+TEST_F(CMMapUtf8, CutResultsAreRecognisableAndEndOnWholeCharacters) {
+    // The whole text and its terminator fit: the count with the terminator.
+    // Otherwise 0, with the whole characters that leave a byte free written.
+    const unsigned short abc[] = {'a', 'b', 'c'};
+    const unsigned short mixed[] = {'a', 0x4E2D, 0xD83D, 0xDE00, 'z'};  // 1 + 3 + 4 + 1 bytes
+    const struct {
+        const unsigned short* units;
+        int count;
+        int cap;
+        int result;
+        std::string written;
+    } rows[] = {
+        {abc, 3, 4, 4, "abc"},
+        {abc, 3, 3, 0, "ab"},
+        {abc, 3, 1, 0, ""},
+        {mixed, 5, 10, 10, "a\xE4\xB8\xAD\xF0\x9F\x98\x80z"},
+        {mixed, 5, 9, 0, "a\xE4\xB8\xAD\xF0\x9F\x98\x80"},
+        {mixed, 5, 8, 0, "a\xE4\xB8\xAD"},
+        {mixed, 5, 5, 0, "a\xE4\xB8\xAD"},
+        {mixed, 5, 4, 0, "a"},
+    };
+    for (const auto& r : rows) {
+        Guarded<char> out(static_cast<size_t>(r.cap));
+        EXPECT_EQ(r.result, CVCMMap::WideCharToMultiByte(65001, r.units, r.count, out.Data(), out.Cap(), nullptr, nullptr))
+            << r.cap;
+        const std::vector<char> got = out.Written(r.written.size());
+        EXPECT_EQ(r.written, std::string(got.begin(), got.end())) << r.cap;
+        EXPECT_TRUE(out.UntouchedFrom(r.written.size())) << r.cap;
+        EXPECT_TRUE(out.GuardsIntact()) << r.cap;
+    }
+
+    // Units: a pair goes into the destination whole or not at all.
+    const std::string smile = "a\xF0\x9F\x98\x80" "b";
+    for (int cap = 1; cap <= 4; ++cap) {
+        const U expected = cap == 1 ? U{'a'} : cap == 2 ? U{'a'} : cap == 3 ? U{'a', 0xD83D, 0xDE00} : U{'a', 0xD83D, 0xDE00, 'b'};
+        Guarded<unsigned short> out(static_cast<size_t>(cap));
+        const int n = CVCMMap::MultiByteToWideChar(65001, smile.data(), static_cast<int>(smile.size()), out.Data(), out.Cap());
+        EXPECT_EQ(expected, out.Written(static_cast<size_t>(n))) << cap;
+        EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << cap;
+        EXPECT_TRUE(out.GuardsIntact()) << cap;
+    }
+    char text[] = "a\xF0\x9F\x98\x80";
+    Guarded<unsigned short> three(3);
+    EXPECT_EQ(1, CVCMMap::Utf8ToUnicode(text, 5, three.Data(), 3)) << "no lone half before the terminator";
+    EXPECT_EQ((U{'a', 0, 0}), three.Written(3));
+    Guarded<unsigned short> four(4);
+    EXPECT_EQ(3, CVCMMap::Utf8ToUnicode(text, 5, four.Data(), 4));
+    EXPECT_EQ((U{'a', 0xD83D, 0xDE00, 0}), four.Written(4));
+    EXPECT_EQ(3, CVCMMap::Utf8ToUnicode(text, 5, nullptr, 0));
+
+    unsigned short pair[] = {0xD83D, 0xDE00};
+    Guarded<char> four8(4);
+    EXPECT_EQ(5, CVCMMap::UnicodeToUtf8(pair, 2, nullptr, 0));
+    EXPECT_EQ(0, CVCMMap::UnicodeToUtf8(pair, 2, four8.Data(), four8.Cap()));
+    EXPECT_TRUE(four8.UntouchedFrom(0));
 }
 
 TEST_F(CMMapUtf8, Utf8ToUnicodeBufferCutsAndTerminates) {

@@ -6,6 +6,8 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <codecvt>
+#include <locale>
 #include <string>
 #include <vector>
 
@@ -31,19 +33,8 @@ std::vector<std::string> Names(CVStringArray& names) {
         const unsigned short* units = names[i];
         std::u16string text;
         for (int k = 0; k < names[i].GetLength(); ++k) text += static_cast<char16_t>(units[k]);
-        std::string utf8;
-        for (char16_t c : text) {  // the test names are within the BMP
-            if (c < 0x80) {
-                utf8 += static_cast<char>(c);
-            } else if (c < 0x800) {
-                utf8 += static_cast<char>(0xC0 | (c >> 6));
-                utf8 += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                utf8 += static_cast<char>(0xE0 | (c >> 12));
-                utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                utf8 += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
+        std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> conv;
+        const std::string utf8 = conv.to_bytes(text);
         out.push_back(utf8);
     }
     std::sort(out.begin(), out.end());
@@ -242,6 +233,24 @@ TEST(VFileGetDir, ListsWithAndWithoutFilter) {
                                                           << (c.filter ? c.filter : "(none)");
         EXPECT_EQ(c.expected, Names(out)) << c.dirText << " filter " << (c.filter ? c.filter : "(none)");
     }
+}
+
+TEST(VFileGetDir, NamesThatAreNotUtf8AreLeftOutOfTheListing) {
+    vostest::TempDir dir;
+    const char* good[] = {"a.txt", "b.txt", "c", "\xE5\xAD\x97.txt", "\xF0\x9F\x98\x80"};
+    // A lone Latin-1 byte, an overlong "/", an encoded surrogate: made by
+    // other programs, none of them would lead back to its file once decoded.
+    const char* bad[] = {"\xE9", "x\xC0\xAFy.txt", "\xED\xA0\xBD.txt"};
+    for (const char* f : good) WriteFile(dir.File(f), "x");
+    for (const char* f : bad) WriteFile(dir.File(f), "x");
+    std::vector<std::string> expected(std::begin(good), std::end(good));
+    std::sort(expected.begin(), expected.end());
+
+    CVStringArray out;
+    EXPECT_EQ(5, CVFile::GetDir(Str(dir.Path()), out));
+    EXPECT_EQ(expected, Names(out));
+    CVStringArray txt;
+    EXPECT_EQ(3, CVFile::GetDir(Str(dir.Path()), Str("txt"), txt));
 }
 
 TEST(VFileGetDir, RefusesBadParameters) {

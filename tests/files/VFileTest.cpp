@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -164,6 +165,90 @@ TEST(VFilePosition, SeekLengthAndPosition) {
     EXPECT_EQ(10, file.SeekToEnd());
     EXPECT_EQ(0, file.SeekToBegin());
     EXPECT_EQ(0, file.GetPosition());
+}
+
+TEST(VFilePosition, LengthOfAStreamWithoutPositionsIsZero) {
+    vostest::TempDir dir;
+    const std::string fifo = dir.File("pipe");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    CVFile file;
+    // Read and write access opens a FIFO without waiting for a peer.
+    ASSERT_EQ(1, file.Open(Str(fifo), VFILE_OPEN_READWRITE));
+    EXPECT_EQ(0u, file.GetLength()) << "ftell's failure is not a length";
+}
+
+namespace {
+
+// Gives s exactly the units of text, zero units included.
+void SetUnits(CVString& s, const std::u16string& text) {
+    unsigned short* buffer = s.GetBufferSetLength(static_cast<int>(text.size()));
+    memcpy(buffer, text.data(), text.size() * sizeof(unsigned short));
+}
+
+}  // namespace
+
+TEST(VFileOpen, PathsThatNameNoSingleFileAreRefused) {
+    vostest::TempDir dir;
+    // "config", a zero unit, ".jpg": the system must never see "config".
+    std::u16string path = vostest::U16(dir.File("config").c_str());
+    path += u'\0';
+    path += u".jpg";
+    CVString withZero;
+    SetUnits(withZero, path);
+    ASSERT_EQ(static_cast<int>(path.size()), withZero.GetLength());
+    WriteFile(dir.File("config"), "keep");
+    CVFile file;
+    EXPECT_EQ(0, file.Open(withZero, VFILE_OPEN_READWRITE | VFILE_OPEN_CREATE));
+    EXPECT_EQ(0, file.IsOpened());
+    EXPECT_EQ("keep", ReadFile(dir.File("config")));
+    EXPECT_EQ(0, CVFile::GetTimeStamp(withZero, nullptr, nullptr, nullptr));
+
+    // A surrogate half without its partner has no UTF-8 form: replaced, it
+    // would name another file.
+    const char16_t high = 0xD83D, low = 0xDE00;
+    for (const std::u16string& tail : {u"a" + std::u16string(1, high), u"a" + std::u16string(1, low) + u"b",
+                                       u"a" + std::u16string(1, low) + std::u16string(1, high)}) {
+        const std::u16string lone = vostest::U16(dir.Path().c_str()) + u"/" + tail;
+        CVString lonePath(vostest::Units(lone));
+        EXPECT_EQ(0, file.Open(lonePath, VFILE_OPEN_READWRITE | VFILE_OPEN_CREATE));
+        EXPECT_EQ(0, CVFile::IsFileExist(vostest::Units(lone)));
+        EXPECT_EQ(0, CVFile::CreateDirectory(vostest::Units(lone)));
+    }
+    EXPECT_FALSE(Exists(dir.File("a\xEF\xBF\xBD")));
+    EXPECT_FALSE(Exists(dir.File("a\xEF\xBF\xBD" "b")));
+
+    std::u16string dirZero = vostest::U16(dir.Path().c_str());
+    dirZero += u'\0';
+    dirZero += u"x";
+    CVString dirWithZero;
+    SetUnits(dirWithZero, dirZero);
+    ASSERT_EQ(static_cast<int>(dirZero.size()), dirWithZero.GetLength());
+    CVArray<CVString, CVString&> names;
+    EXPECT_EQ(0, CVFile::GetDir(dirWithZero, names));
+    EXPECT_EQ(0, names.GetSize());
+}
+
+TEST(VFileOpen, NameBeyondTheBasicPlaneRoundTrips) {
+    vostest::TempDir dir;
+    const std::string path = dir.File("smile\xF0\x9F\x98\x80.txt");  // U+1F600
+    {
+        CVFile file;
+        ASSERT_EQ(1, file.Open(Str(path), VFILE_OPEN_READWRITE | VFILE_OPEN_CREATE));
+        EXPECT_EQ(3u, file.Write("abc", 3));
+    }
+    EXPECT_EQ("abc", ReadFile(path)) << "the name on disk is the four-byte UTF-8 form";
+
+    // One made by another program, listed and reopened through the listing.
+    WriteFile(dir.File("\xF0\xA0\x80\x80"), "xyz");  // U+20000
+    CVArray<CVString, CVString&> names;
+    ASSERT_EQ(2, CVFile::GetDir(Str(dir.Path()), names));
+    for (int i = 0; i < names.GetSize(); ++i) {
+        CVString full = Str(dir.Path() + "/");
+        full += names[i];
+        CVFile file;
+        EXPECT_EQ(1, file.Open(full, VFILE_OPEN_READ)) << "listed name " << i;
+        EXPECT_EQ(3u, file.GetLength()) << "listed name " << i;
+    }
 }
 
 namespace {

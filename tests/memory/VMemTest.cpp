@@ -69,6 +69,26 @@ TEST(VNew, ZeroCountGivesAnEmptyBlockAndNegativeCountFails) {
     EXPECT_EQ(VNew<int>(-1, VOS_HERE), nullptr);
 }
 
+namespace {
+
+// An element a quarter of the address space wide: four of them wrap any size.
+struct QuarterOfMemory {
+    char bytes[static_cast<size_t>(1) << (sizeof(size_t) * 8 - 2)];
+};
+
+}  // namespace
+
+TEST(VNew, CountsWhoseByteSizeWrapsGiveNull) {
+    EXPECT_EQ(VNew<QuarterOfMemory>(4, VOS_HERE), nullptr) << "4 x a quarter wraps to the count word alone";
+    EXPECT_EQ(VNew<QuarterOfMemory>(0x7FFFFFFF, VOS_HERE), nullptr);
+    if (sizeof(size_t) == 4) {
+        // 32-bit targets: 0x7FFFFFFF units of two bytes and the count word
+        // wrap to 2 bytes.
+        EXPECT_EQ(VNew<unsigned short>(0x7FFFFFFF, VOS_HERE), nullptr);
+        EXPECT_EQ(VNew<unsigned short>(0x7FFFFFFE, VOS_HERE), nullptr);
+    }
+}
+
 TEST(VNew, AllocationFailureGivesNullAndConstructsNothing) {
     if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not compiled in";
     vostest::AllocHookGuard guard;

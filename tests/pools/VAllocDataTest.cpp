@@ -194,6 +194,26 @@ TEST(AllocData, FitsNeedAHeadersWorthOfMargin) {
     }
 }
 
+TEST(AllocData, ARequestBelowAHeaderTakesABlockOfItsSizeAndAHeaderWhole) {
+    // The floor of one header applies when a block is split; a free block of
+    // exactly the rounded request and a header already fits it.
+    for (uint32_t n = 0; n < H; ++n) {
+        const uint32_t blockSize = ((n + G - 1) & ~(G - 1)) + H;
+        for (int global = 0; global < 2; ++global) {
+            Region r(blockSize);
+            CVAllocData a;
+            a.AttachMemory(r.bytes, blockSize);
+            void* p = global ? a.GlobalAllocate(n) : a.HeapAllocate(n);
+            EXPECT_EQ(p, static_cast<void*>(r.bytes)) << (global ? "global " : "heap ") << n;
+            if (p == nullptr) continue;
+            EXPECT_TRUE(FreeList(a, r.bytes).empty()) << n;
+            EXPECT_EQ(SizeWord(p), blockSize) << n;
+            a.HeapDeallocate(p);
+            EXPECT_EQ(FreeList(a, r.bytes), (Blocks{{0, blockSize}})) << n;
+        }
+    }
+}
+
 TEST(AllocData, HeapAllocateIsFirstFitAndGlobalTriesOnlyTheLastBlock) {
     Region r(4096);
     CVAllocData a;

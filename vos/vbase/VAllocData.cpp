@@ -71,9 +71,24 @@ uint32_t CVAllocData::BlockBytes(unsigned int n) {
     return rounded < HEADER_SIZE ? HEADER_SIZE : static_cast<uint32_t>(rounded);
 }
 
-tagVFreeBlock* CVAllocData::TakeFirstFit(uint32_t need) {
-    const uint64_t whole = static_cast<uint64_t>(need) + HEADER_SIZE;
-    tagVFreeBlock* prev = m_pFreeHead;
+namespace {
+
+// The request rounded up to the granule, without the floor of one header: a
+// block this size plus a header, taken whole, already holds a size word of
+// its own, so the floor matters only where a block is split.
+uint32_t WholeBlockBytes(unsigned int n) {
+    const uint64_t rounded = (static_cast<uint64_t>(n) + CVAllocData::GRANULE - 1) &
+                             ~static_cast<uint64_t>(CVAllocData::GRANULE - 1);
+    const uint64_t whole = rounded + CVAllocData::HEADER_SIZE;
+    return whole > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(whole);
+}
+
+// First fit from the low end: a block above need plus a header is split, one
+// from least up to need plus a header is taken whole (a remainder of a bare
+// header could serve nothing).
+tagVFreeBlock* FirstFit(tagVFreeBlock* head, uint32_t need, uint64_t least) {
+    const uint64_t whole = static_cast<uint64_t>(need) + CVAllocData::HEADER_SIZE;
+    tagVFreeBlock* prev = head;
     for (tagVFreeBlock* block = prev->pNext; block != nullptr; prev = block, block = block->pNext) {
         if (block->nSize > whole) {
             // The rest stays free in the block's place in the list.
@@ -84,8 +99,7 @@ tagVFreeBlock* CVAllocData::TakeFirstFit(uint32_t need) {
             block->nSize = need;
             return block;
         }
-        if (block->nSize == whole) {
-            // A remainder of a bare header could serve nothing: take it all.
+        if (block->nSize >= least) {
             prev->pNext = block->pNext;
             return block;
         }
@@ -93,9 +107,15 @@ tagVFreeBlock* CVAllocData::TakeFirstFit(uint32_t need) {
     return nullptr;
 }
 
+}  // namespace
+
+tagVFreeBlock* CVAllocData::TakeFirstFit(uint32_t need) {
+    return FirstFit(m_pFreeHead, need, static_cast<uint64_t>(need) + HEADER_SIZE);
+}
+
 void* CVAllocData::HeapAllocate(unsigned int n) {
     LockMemory();
-    void* block = TakeFirstFit(BlockBytes(n));
+    void* block = FirstFit(m_pFreeHead, BlockBytes(n), WholeBlockBytes(n));
     UnlockMemory();
     return block;
 }
@@ -124,7 +144,7 @@ void* CVAllocData::GlobalAllocate(unsigned int n) {
             tagVFreeBlock* block = At(EndOf(last));
             block->nSize = b;
             result = block;
-        } else if (last->nSize == whole) {
+        } else if (last->nSize >= WholeBlockBytes(n)) {
             prev->pNext = nullptr;
             result = last;
         }

@@ -216,7 +216,10 @@ int CVCMMap::WideCharToMultiByte(unsigned int codePage, const unsigned short* sr
         produced = 0;
     } else {
         const size_t cap = static_cast<size_t>(dstCapacity);
-        produced = codePage == 0 ? Utf16ToGbk(src, n, d, cap) : VCMMap_Utf16ToUtf8(src, n, d, cap);
+        // A UTF-8 result cut by the capacity must not claim a terminator
+        // past the buffer.
+        if (codePage != 0) return VCMMap_Utf16ToUtf8Terminated(src, n, d, cap);
+        produced = Utf16ToGbk(src, n, d, cap);
     }
     if (codePage == 0) return ToResult(produced);
     // UTF-8 leaves room for the caller's terminator.

@@ -51,6 +51,11 @@ unsigned short VCMMap_LookupMB2WC(unsigned short code);
 // counts when dst is null.
 size_t VCMMap_Utf8ToUtf16(const unsigned char* src, size_t srcLen, unsigned short* dst, size_t dstCap);
 size_t VCMMap_Utf16ToUtf8(const unsigned short* src, size_t srcLen, unsigned char* dst, size_t dstCap);
+// The UTF-8 result of WideCharToMultiByte into a buffer of dstCap > 0 bytes:
+// the bytes + 1 when the whole text fits with a byte to spare for the
+// caller's terminator, else 0, with as many whole characters as fit in
+// dstCap - 1 bytes written.
+int VCMMap_Utf16ToUtf8Terminated(const unsigned short* src, size_t srcLen, unsigned char* dst, size_t dstCap);
 
 VOS_NAMESPACE_END
 

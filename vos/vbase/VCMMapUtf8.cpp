@@ -12,6 +12,9 @@ VOS_NAMESPACE_BEGIN
 
 namespace {
 
+// What stands for a sequence or a unit that encodes no character.
+const unsigned int kReplacement = 0xFFFD;
+
 // Bytes of the sequence each lead byte announces. Malformed text is decoded
 // by the lead byte's class, never rejected: a stray continuation byte stands
 // for itself.
@@ -24,20 +27,51 @@ inline size_t SequenceLength(unsigned int lead) {
     return 6;
 }
 
-// The low 16 bits of the code point of a sequence of two or more bytes:
-// characters beyond U+FFFF keep only those bits, and only the low six bits
-// of a following byte count.
-inline unsigned short DecodeSequence(const unsigned char* s, size_t len) {
+inline bool IsSurrogate(unsigned int u) { return (u & 0xF800) == 0xD800; }
+inline bool IsHighSurrogate(unsigned int u) { return (u & 0xFC00) == 0xD800; }
+inline bool IsLowSurrogate(unsigned int u) { return (u & 0xFC00) == 0xDC00; }
+
+// A three-byte sequence's unit, or the replacement character for an overlong
+// form or an encoded surrogate half (which no well-formed text holds, and
+// which would pair up with its neighbour into a different character).
+inline unsigned int ThreeByteUnit(unsigned int c, unsigned int b1, unsigned int b2) {
+    const unsigned int u = (c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F);
+    // Bit k of the mask: top five bits k mark no character (0: overlong;
+    // 0x1B: a surrogate half).
+    return (0x08000001u >> (u >> 11)) & 1 ? kReplacement : u;
+}
+
+// Decodes a sequence of len >= 2 bytes, all present, into one unit or a
+// surrogate pair at d; gives the number of units. Only the low six bits of a
+// following byte count. Overlong forms, encoded surrogates and values above
+// U+10FFFF (every five- and six-byte sequence among them) give U+FFFD, so
+// that no character can be spelt two ways.
+inline size_t DecodeSequence(const unsigned char* s, size_t len, unsigned short* d) {
+    unsigned int u;
     switch (len) {
         case 2:
-            return static_cast<unsigned short>((s[0] & 0x1F) << 6 | (s[1] & 0x3F));
+            u = (s[0] & 0x1F) << 6 | (s[1] & 0x3F);
+            if (u < 0x80) u = kReplacement;
+            break;
         case 3:
-            return static_cast<unsigned short>((s[0] & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
+            u = ThreeByteUnit(s[0], s[1], s[2]);
+            break;
+        case 4: {
+            const unsigned int cp = (s[0] & 0x07) << 18 | (s[1] & 0x3F) << 12 | (s[2] & 0x3F) << 6 | (s[3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF) {
+                u = kReplacement;
+                break;
+            }
+            d[0] = static_cast<unsigned short>(0xD800 | ((cp - 0x10000) >> 10));
+            d[1] = static_cast<unsigned short>(0xDC00 | (cp & 0x3FF));
+            return 2;
+        }
         default:
-            // The last three bytes carry the low 16 bits.
-            return static_cast<unsigned short>((s[len - 3] & 0x0F) << 12 | (s[len - 2] & 0x3F) << 6 |
-                                               (s[len - 1] & 0x3F));
+            u = kReplacement;
+            break;
     }
+    d[0] = static_cast<unsigned short>(u);
+    return 1;
 }
 
 // A sequence cut short, by the end of the source or by a zero byte among its
@@ -57,11 +91,12 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
     for (;;) {
         const size_t left = n - i;
         const size_t room = kWrite ? cap - out : left;
-        if (left < 6 || room == 0) break;
+        if (left < 6 || room < 2) break;
         // Below limit every sequence lies inside the source (none is longer
-        // than six bytes) and, since each yields one unit from at least one
-        // byte, the destination has room for all of them.
-        const size_t limit = i + VCMMap_MinSize(left - 5, room);
+        // than six bytes) and, since no sequence yields more units than it
+        // has bytes and a pair needs one unit beyond the byte at limit, the
+        // destination has room for all of them.
+        const size_t limit = i + VCMMap_MinSize(left - 5, room - 1);
         while (i < limit) {
             const unsigned int c = s[i];
             if (c < 0x80) {
@@ -76,29 +111,35 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
                 }
                 continue;
             }
-            unsigned short unit;
             if (c - 0xE0 < 0x10) {
-                // Most non-ASCII text of this library is CJK: three bytes.
-                const unsigned int b1 = s[i + 1];
-                const unsigned int b2 = s[i + 2];
-                if (b1 == 0 || b2 == 0) return out;
-                unit = static_cast<unsigned short>((c & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
-                i += 3;
-            } else {
-                const size_t len = SequenceLength(c);
-                if (len == 1) {
-                    unit = static_cast<unsigned short>(c);
-                } else {
-                    if (!SequenceComplete(s + i, len, len)) return out;
-                    unit = DecodeSequence(s + i, len);
-                }
-                i += len;
+                // Most non-ASCII text of this library is CJK: runs of
+                // three-byte sequences, decoded in a loop of their own.
+                unsigned int lead = c;
+                do {
+                    const unsigned int b1 = s[i + 1];
+                    const unsigned int b2 = s[i + 2];
+                    if (b1 == 0 || b2 == 0) return out;
+                    if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(lead, b1, b2));
+                    ++out;
+                    i += 3;
+                    lead = s[i];
+                } while (lead - 0xE0 < 0x10 && i < limit);
+                continue;
             }
-            if (kWrite) d[out] = unit;
-            ++out;
+            const size_t len = SequenceLength(c);
+            unsigned short pair[2];
+            if (len == 1) {
+                if (kWrite) d[out] = static_cast<unsigned short>(c);
+                ++out;
+            } else {
+                if (!SequenceComplete(s + i, len, len)) return out;
+                out += DecodeSequence(s + i, len, kWrite ? d + out : pair);
+            }
+            i += len;
         }
     }
-    // The last few bytes, or a destination about to fill, with every bound checked.
+    // The last few bytes, or a destination about to fill, with every bound
+    // checked; a pair goes out whole or not at all.
     while (i < n) {
         const unsigned int c = s[i];
         if (c < 0x80) {
@@ -115,48 +156,77 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
             continue;
         }
         const size_t len = SequenceLength(c);
-        unsigned short unit = static_cast<unsigned short>(c);
+        unsigned short units[2] = {static_cast<unsigned short>(c), 0};
+        size_t count = 1;
         if (len > 1) {
             if (!SequenceComplete(s + i, len, n - i)) break;
-            unit = DecodeSequence(s + i, len);
+            count = DecodeSequence(s + i, len, units);
         }
         if (kWrite) {
-            if (out == cap) break;
-            d[out] = unit;
+            if (cap - out < count) break;
+            d[out] = units[0];
+            if (count == 2) d[out + 1] = units[1];
         }
-        ++out;
+        out += count;
         i += len;
     }
     return out;
 }
 
-inline size_t EncodeUnit(unsigned int u, unsigned char* d) {
-    // Surrogates are not paired: each half is a three-byte sequence.
-    if (u < 0x800) {
-        d[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
-        d[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+// Bytes of the UTF-8 form of code point cp (at most U+10FFFF, never a
+// surrogate), written to d.
+inline size_t EncodeCodePoint(unsigned int cp, unsigned char* d) {
+    if (cp < 0x800) {
+        d[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+        d[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
         return 2;
     }
-    d[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
-    d[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-    d[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-    return 3;
+    if (cp < 0x10000) {
+        d[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+        d[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        d[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+    d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+    d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+    d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    return 4;
 }
 
-// The three bytes of u's sequence in output order, in the low 24 bits of a
-// little-endian word.
-inline uint32_t ThreeByteWord(unsigned int u) {
-    return (0xE0 | (u >> 12)) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+// The code point of the non-ASCII unit at s (with next units after it): a
+// surrogate pair gives its character and takes two units; a surrogate half
+// without its partner gives U+FFFD, since UTF-8 has no form for it.
+inline unsigned int CodePointAt(const unsigned short* s, size_t next, size_t* units) {
+    const unsigned int u = s[0];
+    *units = 1;
+    if (!IsSurrogate(u)) return u;
+    if (IsHighSurrogate(u) && next > 0 && IsLowSurrogate(s[1])) {
+        *units = 2;
+        return 0x10000 + ((u - 0xD800) << 10) + (s[1] - 0xDC00);
+    }
+    return kReplacement;
 }
 
+inline size_t CodePointBytes(unsigned int cp) { return cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+
+// The three UTF-8 bytes of unit u (0x800 or above, no surrogate), in output
+// order in the low 24 bits of a little-endian word.
+inline uint32_t ThreeByteWord(uint32_t u) {
+    return 0x8080E0u | u >> 12 | (u << 2 & 0x3F00) | (u << 16 & 0x3F0000);
+}
+
+// Encodes units into d; *whole tells whether the walk reached the end of the
+// text (its length or a zero unit) rather than the capacity.
 template <bool kWrite>
-size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap) {
+size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap, bool* whole) {
     size_t out = 0;
     size_t i = 0;
     while (kWrite) {
-        // No unit yields more than three bytes: below limit there is room for all.
+        // No unit yields more than three bytes (a pair four from two units):
+        // below limit there is room for all.
         const size_t chunk = VCMMap_MinSize(n - i, (cap - out) / 3);
-        if (chunk == 0) break;
+        if (chunk < 2) break;
         const unsigned short* p = s + i;
         const unsigned short* const limit = p + chunk;
         unsigned char* q = d + out;
@@ -166,9 +236,10 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
                 // CJK text comes in runs of three-byte sequences: two units
                 // at a time go out in two stores instead of six.
-                if (p + 1 < limit && p[1] >= 0x800) {
+                const unsigned int u1 = p + 1 < limit ? p[1] : 0;
+                if (u1 >= 0x800 && !IsSurrogate(u) && !IsSurrogate(u1)) {
                     const uint32_t w0 = ThreeByteWord(u);
-                    const uint32_t w1 = ThreeByteWord(p[1]);
+                    const uint32_t w1 = ThreeByteWord(u1);
                     const uint32_t head = w0 | w1 << 24;
                     const uint16_t tail = static_cast<uint16_t>(w1 >> 8);
                     memcpy(q, &head, 4);
@@ -178,11 +249,20 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
                     continue;
                 }
 #endif
-                q[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
-                q[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
-                q[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-                q += 3;
-                ++p;
+                if (!IsSurrogate(u)) {
+                    q[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+                    q[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+                    q[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+                    q += 3;
+                    ++p;
+                    continue;
+                }
+                // A pair that straddles the chunk's end is taken up by the
+                // next chunk, or by the checked walk below.
+                if (p + 1 == limit && limit != s + n) break;
+                size_t units;
+                q += EncodeCodePoint(CodePointAt(p, static_cast<size_t>(limit - p - 1), &units), q);
+                p += units;
                 continue;
             }
             ++p;
@@ -192,7 +272,10 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
                 q += 2;
                 continue;
             }
-            if (u == 0) return static_cast<size_t>(q - d);
+            if (u == 0) {
+                *whole = true;
+                return static_cast<size_t>(q - d);
+            }
             *q++ = static_cast<unsigned char>(u);
             // Block copies pay off for runs of ASCII, not for the odd
             // character between CJK ones.
@@ -205,7 +288,7 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
         i = static_cast<size_t>(p - s);
         out = static_cast<size_t>(q - d);
     }
-    // The rest, with the capacity checked for every sequence.
+    // The rest, with the capacity checked for every character: none is cut.
     while (i < n) {
         const unsigned int u = s[i];
         if (u < 0x80) {
@@ -221,14 +304,17 @@ size_t Utf16Walk(const unsigned short* s, size_t n, unsigned char* d, size_t cap
             }
             continue;
         }
-        const size_t len = u < 0x800 ? 2 : 3;
+        size_t units;
+        const unsigned int cp = CodePointAt(s + i, n - i - 1, &units);
+        const size_t len = CodePointBytes(cp);
         if (kWrite) {
             if (cap - out < len) break;
-            EncodeUnit(u, d + out);
+            EncodeCodePoint(cp, d + out);
         }
         out += len;
-        ++i;
+        i += units;
     }
+    *whole = i == n || s[i] == 0;
     return out;
 }
 
@@ -239,7 +325,17 @@ size_t VCMMap_Utf8ToUtf16(const unsigned char* src, size_t srcLen, unsigned shor
 }
 
 size_t VCMMap_Utf16ToUtf8(const unsigned short* src, size_t srcLen, unsigned char* dst, size_t dstCap) {
-    return dst == nullptr ? Utf16Walk<false>(src, srcLen, nullptr, 0) : Utf16Walk<true>(src, srcLen, dst, dstCap);
+    bool whole = false;
+    return dst == nullptr ? Utf16Walk<false>(src, srcLen, nullptr, 0, &whole)
+                          : Utf16Walk<true>(src, srcLen, dst, dstCap, &whole);
+}
+
+int VCMMap_Utf16ToUtf8Terminated(const unsigned short* src, size_t srcLen, unsigned char* dst, size_t dstCap) {
+    if (dstCap == 0) return 0;
+    bool whole = false;
+    const size_t bytes = Utf16Walk<true>(src, srcLen, dst, dstCap - 1, &whole);
+    if (!whole || bytes == 0) return 0;
+    return static_cast<int>(bytes) + 1;
 }
 
 int CVCMMap::Utf8ToUnicode(char* src, unsigned int srcLen, unsigned short* dst, unsigned int dstLen) {

@@ -57,12 +57,27 @@ int VUnitCount(const unsigned short* s) {
 
 const unsigned short* VUnits(const CVString& s) { return s; }
 
+// True when the units name exactly one UTF-8 path: no zero unit inside (the
+// system would see the path end there) and no surrogate half without its
+// partner (UTF-8 has no form for it; it would be replaced, naming another
+// file).
+bool VUnitsNameOnePath(const unsigned short* units, int count) {
+    for (int i = 0; i < count; ++i) {
+        const unsigned int u = units[i];
+        if (u == 0) return false;
+        if ((u & 0xF800) != 0xD800) continue;
+        if (u >= 0xDC00 || i + 1 == count || (units[i + 1] & 0xFC00) != 0xDC00) return false;
+        ++i;
+    }
+    return true;
+}
+
 // Converts count units into buf (size bytes), zero-filled and zero-terminated.
-// False when there is no text or when its UTF-8 form and the terminator do
-// not fit, in which case buf stays empty.
+// False when there is no text, when it does not name one path, or when its
+// UTF-8 form and the terminator do not fit; buf then stays empty.
 bool VToUtf8(const unsigned short* units, int count, char* buf, int size) {
     memset(buf, 0, static_cast<size_t>(size));
-    if (units == nullptr || count <= 0) return false;
+    if (units == nullptr || count <= 0 || !VUnitsNameOnePath(units, count)) return false;
     const int n = CVCMMap::UnicodeToUtf8(const_cast<unsigned short*>(units),
                                          static_cast<unsigned int>(count), buf, size);
     buf[size - 1] = '\0';
@@ -85,6 +100,26 @@ bool VAppendSlash(char* text, size_t size) {
     text[len] = '/';
     text[len + 1] = '\0';
     return true;
+}
+
+// Decodes a directory entry's UTF-8 name into unicode: 1 when done, -1 when
+// memory ran out, 0 for a name that is not well-formed UTF-8. Such a name
+// (made by another program in another encoding) is left out of a listing:
+// decoded with replacement characters it would no longer lead back to the
+// file, and could lead to a different one.
+int VDecodeName(const char* name, size_t nameLen, CVString& unicode) {
+    unicode = CVCMMap::Utf8ToUnicode(name, static_cast<unsigned int>(nameLen));
+    if (unicode.IsEmpty()) {
+        // The string form gives an empty string both for a name that decodes
+        // to nothing and when memory runs out; the count tells them apart.
+        const int units = CVCMMap::MultiByteToWideChar(65001, name, static_cast<int>(nameLen), nullptr, 0);
+        return units > 0 ? -1 : 0;
+    }
+    // Well-formed exactly when the units give back the same bytes.
+    char again[kPathBytes];
+    const int n = CVCMMap::UnicodeToUtf8(const_cast<unsigned short*>(VUnits(unicode)),
+                                         static_cast<unsigned int>(unicode.GetLength()), again, sizeof(again));
+    return n > 0 && static_cast<size_t>(n - 1) == nameLen && memcmp(again, name, nameLen) == 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -199,9 +234,18 @@ long CVFile::GetPosition() {
 unsigned long CVFile::GetLength() const {
     if (m_hHandle == nullptr) return 0;
     const long here = ftell(m_hHandle);
-    fseek(m_hHandle, 0, SEEK_END);
+    // A stream without positions (a pipe) has no length; ftell's -1 must not
+    // pass for one of 4 GB.
+    if (here < 0 || fseek(m_hHandle, 0, SEEK_END) != 0) {
+        VFileError("GetLength fail", __LINE__);
+        return 0;
+    }
     const long length = ftell(m_hHandle);
     fseek(m_hHandle, here, SEEK_SET);
+    if (length < 0) {
+        VFileError("GetLength fail", __LINE__);
+        return 0;
+    }
     return static_cast<unsigned long>(length);
 }
 
@@ -349,8 +393,10 @@ int CVFile::GetDir(const CVString& dir, const CVString& filter, CVArray<CVString
             (nameLen < filterLen || memcmp(name + nameLen - filterLen, filterUtf8, filterLen) != 0)) {
             continue;
         }
-        CVString unicode = CVCMMap::Utf8ToUnicode(name, static_cast<unsigned int>(nameLen));
-        const int index = unicode.IsEmpty() ? -1 : out.Add(unicode);
+        CVString unicode;
+        const int decoded = VDecodeName(name, nameLen, unicode);
+        if (decoded == 0) continue;
+        const int index = decoded < 0 ? -1 : out.Add(unicode);
         if (index < 0 || out[index].IsEmpty()) {
             // Memory ran out: a listing with names missing or empty would
             // pass for the directory's content, so it is refused whole.
