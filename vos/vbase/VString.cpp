@@ -11,6 +11,7 @@
 
 #include "vos/VCMMap.h"
 #include "vos/VMem.h"
+#include "vbase/VMemSize.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -23,6 +24,12 @@ namespace {
 // The largest length whose block size, (length + 3) * 2 bytes, still fits in
 // a 32-bit size and in an int.
 const int kMaxLength = 0x3FFFFFF0;
+
+// The bytes of an exact block for length units: the length word, the units
+// and the zero unit.
+inline unsigned long BlockBytes(int length) {
+    return (static_cast<unsigned long>(length) + 3u) * sizeof(unsigned short);
+}
 
 inline bool Contains(const unsigned short* set, unsigned short c) {
     for (; *set != 0; ++set) {
@@ -71,7 +78,7 @@ void NarrowToString(const char* s, CVString& out) {
 int CVString::AllocateData(int length) {
     m_pData = nullptr;
     if (length < 0 || length > kMaxLength) return 0;
-    const unsigned long bytes = (static_cast<unsigned long>(length) + 3u) * sizeof(unsigned short);
+    const unsigned long bytes = BlockBytes(length);
     char* block = static_cast<char*>(CVMem::Allocate(bytes, VOS_HERE));
     if (block == nullptr) return 0;
     memset(block, 0, bytes);
@@ -101,21 +108,57 @@ void CVString::AssignUnits(const unsigned short* s, int count) {
     m_pData = fresh;
 }
 
+namespace {
+
+// The length of a buffer's text; 0 without a buffer. GetLength is exported
+// and so reached through the symbol table even from here: the append paths,
+// which run in loops, read the length word directly.
+inline int LengthOf(const unsigned short* data) {
+    return data == nullptr ? 0 : VCountedBlockCount(const_cast<unsigned short*>(data));
+}
+
+// Appends count units of s to the text in data when its block holds them,
+// and gives whether it did (nothing is touched otherwise). s may point into
+// the text itself: the units land after it and the source is read first.
+inline bool AppendInPlace(unsigned short* data, const unsigned short* s, int count) {
+    if (data == nullptr) return false;
+    int32_t& lengthWord = VCountedBlockCount(data);
+    const int length = lengthWord;
+    if (count > kMaxLength - length) return false;
+    void* block = reinterpret_cast<char*>(data) - sizeof(CVStringData);
+    if (VMem_UsableSize(block, BlockBytes(length)) < BlockBytes(length + count)) return false;
+    if (count == 1) {
+        data[length] = *s;
+    } else {
+        memmove(data + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
+    }
+    data[length + count] = 0;
+    lengthWord = length + count;
+    return true;
+}
+
+}  // namespace
+
 void CVString::AppendUnits(const unsigned short* s, int count) {
-    const int length = GetLength();
+    // A block grown by an append keeps room to spare, which the heap reports
+    // (the length word still holds the length, so nothing else sees it):
+    // appending in a loop then reallocates only now and then.
+    if (AppendInPlace(m_pData, s, count)) return;
+    const int length = LengthOf(m_pData);
     if (count > kMaxLength - length) {
         ReleaseData();
         return;
     }
     const int newLength = length + count;
-    // Resizing the block in place lets the heap extend it without a copy; the
-    // block stays exact-size. Text that lies in the block itself would move
-    // with it, so that case takes a fresh block.
+    // Text that lies in the block itself would move with it, so that case
+    // takes a fresh block.
     const bool ownText = m_pData != nullptr && s >= m_pData && s <= m_pData + length;
     if (m_pData != nullptr && !ownText) {
         char* block = reinterpret_cast<char*>(m_pData) - sizeof(CVStringData);
-        const unsigned long bytes = (static_cast<unsigned long>(newLength) + 3u) * sizeof(unsigned short);
-        char* grown = static_cast<char*>(CVMem::Reallocate(block, bytes));
+        // Doubling, up to the largest block a string can have.
+        const unsigned long bytes = BlockBytes(newLength);
+        const unsigned long most = BlockBytes(kMaxLength);
+        char* grown = static_cast<char*>(CVMem::Reallocate(block, bytes < most / 2 ? 2 * bytes : most));
         if (grown == nullptr) {
             ReleaseData();
             return;
@@ -338,14 +381,15 @@ CVString CVString::Right(int n) const {
 // ---- concatenation ----------------------------------------------------------
 
 CVString& CVString::operator+=(const CVString& s) {
-    if (s.IsEmpty()) return *this;
-    if (IsEmpty()) return *this = s;
-    AppendUnits(s.m_pData, s.GetLength());
+    const int count = LengthOf(s.m_pData);
+    if (count == 0) return *this;
+    if (LengthOf(m_pData) == 0) return *this = s;
+    AppendUnits(s.m_pData, count);
     return *this;
 }
 
 CVString& CVString::operator+=(unsigned short ch) {
-    AppendUnits(&ch, 1);
+    if (!AppendInPlace(m_pData, &ch, 1)) AppendUnits(&ch, 1);
     return *this;
 }
 
