@@ -191,3 +191,31 @@ TEST(VStringBuffer, ConstructionFailureLeavesNoBuffer) {
     CVString fine("abc");
     EXPECT_EQ(U16("abc"), Text(fine));
 }
+
+TEST(VStringBuffer, AppendsInALoopKeepLengthWordAndTerminator) {
+    // Appends reuse the room a grown block has to spare; every step must
+    // still show the exact length, the text and the zero unit after it,
+    // also when the appended text is the string's own.
+    CVString s;
+    std::u16string expect;
+    for (int i = 0; i < 300; ++i) {
+        const unsigned short unit = static_cast<unsigned short>('a' + i % 26);
+        s += unit;
+        expect += static_cast<char16_t>(unit);
+        if (i % 7 == 0) {
+            s += Units(U16("xyz"));
+            expect += U16("xyz");
+        }
+        if (i == 40 || i == 41) {
+            // Its own text, whole and from a point inside it.
+            s += s;
+            expect += expect;
+            s += static_cast<const unsigned short*>(s) + 5;
+            expect += expect.substr(5);
+        }
+        ASSERT_EQ(static_cast<int>(expect.size()), s.GetLength()) << i;
+        ASSERT_EQ(expect.size(), static_cast<size_t>(_palex_zu::VCountedBlockCount(s.GetBuffer(0)))) << i;
+        ASSERT_EQ(0, s.GetBuffer(0)[expect.size()]) << i;
+        ASSERT_EQ(expect, Text(s)) << i;
+    }
+}
