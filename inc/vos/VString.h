@@ -1,9 +1,9 @@
 // CVString: the library's string, UTF-16 text in unsigned 16-bit units.
 //
-// Every string owns its own exact-size buffer (no sharing, no reference
-// count, no spare capacity), so copies always allocate and modifying
-// operations build a fresh buffer. A string without a buffer is empty and
-// converts to a null pointer, not to an empty text. Narrow text handed in is
+// Every string owns its own buffer (no sharing, no reference count), sized
+// exactly by copies and modifying operations; only a buffer grown by an
+// append keeps room to spare, which later appends fill without allocating.
+// A string without a buffer is empty and converts to a null pointer, not to an empty text. Narrow text handed in is
 // taken to be in the multibyte code page (GBK), not UTF-8. Pointers from the
 // conversion operators or GetBuffer are valid until the next modifying
 // operation. No locking: a string shared between threads needs its owner's lock.
@@ -102,7 +102,8 @@ public:
     CVString Right(int n) const;
 
     // Appending:
-    // Appends through one new buffer; narrow text is GBK.
+    // Appends in the buffer's spare room, or through one grown buffer;
+    // narrow text is GBK.
     CVString& operator+=(const CVString& s);
     CVString& operator+=(unsigned short ch);
     CVString& operator+=(const unsigned short* s);

@@ -1,4 +1,5 @@
-// CVString: one exact-size counted block per non-empty text.
+// CVString: one counted block per non-empty text, exact-size except after
+// an append, which leaves room to spare for the next ones.
 //
 // Block layout, in memory order: the 32-bit length (CVStringData), the units,
 // one zero unit; m_pData points at the first unit. Every replacing operation
