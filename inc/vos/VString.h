@@ -3,8 +3,9 @@
 // Every string owns its own buffer (no sharing, no reference count), sized
 // exactly by copies and modifying operations; only a buffer grown by an
 // append keeps room to spare, which later appends fill without allocating.
-// A string without a buffer is empty and converts to a null pointer, not to an empty text. Narrow text handed in is
-// taken to be in the multibyte code page (GBK), not UTF-8. Pointers from the
+// A string without a buffer is empty and converts to a null pointer, not to
+// an empty text. Narrow text handed in is taken to be in the multibyte code
+// page (GBK), not UTF-8. Pointers from the
 // conversion operators or GetBuffer are valid until the next modifying
 // operation. No locking: a string shared between threads needs its owner's lock.
 #ifndef VOS_VSTRING_H
