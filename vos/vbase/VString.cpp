@@ -128,10 +128,14 @@ inline bool AppendInPlace(unsigned short* data, const unsigned short* s, int cou
     if (count > kMaxLength - length) return false;
     void* block = reinterpret_cast<char*>(data) - sizeof(CVStringData);
     if (VMem_UsableSize(block, BlockBytes(length)) < BlockBytes(length + count)) return false;
-    if (count == 1) {
-        data[length] = *s;
+    // The source ends at the text's end at the latest, where the copy
+    // begins: the two never overlap. Short appends, the usual ones in a
+    // loop, are copied here rather than through a library call.
+    unsigned short* to = data + length;
+    if (count <= 16) {
+        for (int i = 0; i < count; ++i) to[i] = s[i];
     } else {
-        memmove(data + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
+        memcpy(to, s, static_cast<size_t>(count) * sizeof(unsigned short));
     }
     data[length + count] = 0;
     lengthWord = length + count;
@@ -385,7 +389,7 @@ CVString& CVString::operator+=(const CVString& s) {
     const int count = LengthOf(s.m_pData);
     if (count == 0) return *this;
     if (LengthOf(m_pData) == 0) return *this = s;
-    AppendUnits(s.m_pData, count);
+    if (!AppendInPlace(m_pData, s.m_pData, count)) AppendUnits(s.m_pData, count);
     return *this;
 }
 
