@@ -46,78 +46,85 @@ inline bool GbkStep(const unsigned char*& s, const unsigned char* end, unsigned 
 }
 
 #if defined(__SSE2__)
-// GBK to UTF-16 sixteen characters at a time, with no branch that depends on
-// the text: on mixed text the choice between one and two bytes per
-// character would be mispredicted at every change. Each window is the next
-// 32 bytes, which start at a character and hold at least 16 characters.
-// For every byte position the window computes the index entry the byte
-// would select as the first of a character (the single-byte entries for a
-// byte that stands alone, the double-byte entry with the following byte for
-// a lead byte) and the positions where characters start; the characters
-// are then the first 16 such positions. A window with a zero byte is left
-// to the exact walk, as is the end of the source or of the destination.
-// Advances s and d past what it converted.
+// GBK to UTF-16 32 characters at a time, with no branch that depends on the
+// text: on mixed text the choice between one and two bytes per character
+// would be mispredicted at every change. Each window is the next 64 bytes,
+// which start at a character and hold at least 32 characters. For every
+// byte position the window computes the index entry the byte would select
+// as the first of a character (the single-byte entries for a byte that
+// stands alone, the double-byte entry with the following byte for a lead
+// byte) and the positions where characters start; the characters are then
+// the first 32 such positions. A window with a zero byte is left to the
+// exact walk, as is the end of the source or of the destination. Advances
+// s and d past what it converted.
 void GbkToUtf16Windows(const unsigned char*& s, const unsigned char* end, unsigned short*& d,
                        const unsigned short* dend, const unsigned short* index) {
+    const int kBytes = 64;
+    const int kChars = kBytes / 2;
     const unsigned short* const entries = index - 0x100;  // single bytes first, then code - 0x8000
     const __m128i zero = _mm_setzero_si128();
     const __m128i below81 = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i aboveFE = _mm_set1_epi8(static_cast<char>(0xFF));
     const __m128i row80 = _mm_set1_epi16(0x80);
-    alignas(16) unsigned short slot[32];
-    // The windows read 33 bytes: the last position's following byte too.
-    while (end - s > 32 && dend - d >= 16) {
-        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
-        const unsigned int zeros = static_cast<unsigned int>(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, zero))) |
-                                   static_cast<unsigned int>(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, zero))) << 16;
+    alignas(16) unsigned short slot[kBytes];
+    // A window reads one byte more than it holds: its last position's
+    // following byte.
+    while (end - s > kBytes && dend - d >= kBytes) {
+        __m128i bytes[4];
+        uint64_t zeros = 0;
+        uint64_t high = 0;
+        for (int k = 0; k < 4; ++k) {
+            bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+            zeros |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes[k], zero))))
+                     << (16 * k);
+            high |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(bytes[k]))) << (16 * k);
+        }
         if (zeros != 0) return;
-        if (_mm_movemask_epi8(_mm_or_si128(v0, v1)) == 0 && dend - d >= 32) {
+        if (high == 0) {
             // Plain ASCII: widened as it stands.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v0, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v0, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_unpacklo_epi8(v1, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 24), _mm_unpackhi_epi8(v1, zero));
-            s += 32;
-            d += 32;
+            for (int k = 0; k < 4; ++k) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k), _mm_unpacklo_epi8(bytes[k], zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k + 8), _mm_unpackhi_epi8(bytes[k], zero));
+            }
+            s += kBytes;
+            d += kBytes;
             continue;
         }
-        // Lead bytes 0x81-0xFE are, as signed bytes, above -128 and below -1.
-        const __m128i lead0 = _mm_and_si128(_mm_cmpgt_epi8(v0, below81), _mm_cmpgt_epi8(aboveFE, v0));
-        const __m128i lead1 = _mm_and_si128(_mm_cmpgt_epi8(v1, below81), _mm_cmpgt_epi8(aboveFE, v1));
-        const __m128i n0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
-        const __m128i n1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 17));
-        // slot = lead ? (byte - 0x80) << 8 | next byte : byte, eight at a time.
-        const __m128i parts[4][3] = {{_mm_unpacklo_epi8(v0, zero), _mm_unpacklo_epi8(n0, zero), _mm_unpacklo_epi8(lead0, lead0)},
-                                     {_mm_unpackhi_epi8(v0, zero), _mm_unpackhi_epi8(n0, zero), _mm_unpackhi_epi8(lead0, lead0)},
-                                     {_mm_unpacklo_epi8(v1, zero), _mm_unpacklo_epi8(n1, zero), _mm_unpacklo_epi8(lead1, lead1)},
-                                     {_mm_unpackhi_epi8(v1, zero), _mm_unpackhi_epi8(n1, zero), _mm_unpackhi_epi8(lead1, lead1)}};
+        uint64_t lead = 0;
         for (int k = 0; k < 4; ++k) {
-            const __m128i dbl = _mm_or_si128(_mm_slli_epi16(_mm_sub_epi16(parts[k][0], row80), 8), parts[k][1]);
-            _mm_store_si128(reinterpret_cast<__m128i*>(slot + 8 * k),
-                            _mm_or_si128(_mm_and_si128(parts[k][2], dbl), _mm_andnot_si128(parts[k][2], parts[k][0])));
+            // Lead bytes 0x81-0xFE are, as signed bytes, above -128 and below -1.
+            const __m128i isLead = _mm_and_si128(_mm_cmpgt_epi8(bytes[k], below81), _mm_cmpgt_epi8(aboveFE, bytes[k]));
+            lead |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(isLead))) << (16 * k);
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k + 1));
+            // slot = lead ? (byte - 0x80) << 8 | next byte : byte, eight at a time.
+            const __m128i halves[2][3] = {
+                {_mm_unpacklo_epi8(bytes[k], zero), _mm_unpacklo_epi8(next, zero), _mm_unpacklo_epi8(isLead, isLead)},
+                {_mm_unpackhi_epi8(bytes[k], zero), _mm_unpackhi_epi8(next, zero), _mm_unpackhi_epi8(isLead, isLead)}};
+            for (int h = 0; h < 2; ++h) {
+                const __m128i dbl = _mm_or_si128(_mm_slli_epi16(_mm_sub_epi16(halves[h][0], row80), 8), halves[h][1]);
+                _mm_store_si128(reinterpret_cast<__m128i*>(slot + 16 * k + 8 * h),
+                                _mm_or_si128(_mm_and_si128(halves[h][2], dbl), _mm_andnot_si128(halves[h][2], halves[h][0])));
+            }
         }
         // Characters start at position 0, after every byte that is not a
         // lead byte, and in a run of lead bytes at every second one: the
         // bytes between are trails. Adding each run's first bit to the runs
         // that start at an even position clears those runs (the carry
         // leaves them), which splits the runs by the parity of their start.
-        const uint32_t lead = static_cast<uint32_t>(_mm_movemask_epi8(lead0)) |
-                              static_cast<uint32_t>(_mm_movemask_epi8(lead1)) << 16;
-        const uint32_t even = 0x55555555u;
-        const uint32_t runStarts = lead & ~(lead << 1);
-        const uint32_t evenRuns = lead & ~(lead + (runStarts & even));
-        const uint32_t leadStarts = (evenRuns & even) | ((lead ^ evenRuns) & ~even);
-        uint32_t starts = ~(leadStarts << 1);
-        for (int i = 0; i < 16; ++i) {
-            const unsigned int at = static_cast<unsigned int>(__builtin_ctz(starts));
+        const uint64_t even = 0x5555555555555555ull;
+        const uint64_t runStarts = lead & ~(lead << 1);
+        const uint64_t evenRuns = lead & ~(lead + (runStarts & even));
+        const uint64_t leadStarts = (evenRuns & even) | ((lead ^ evenRuns) & ~even);
+        uint64_t starts = ~(leadStarts << 1);
+        for (int i = 0; i < kChars; ++i) {
+            const unsigned int at = static_cast<unsigned int>(__builtin_ctzll(starts));
             starts &= starts - 1;
             const unsigned short unit = entries[slot[at]];
             if (unit != kVCMMapNoEntry) *d++ = unit;
         }
-        // The 17th start, or the end of the window when the 16th character
+        // The next start, or the end of the window when the last character
         // took its last two bytes.
-        s += starts != 0 ? __builtin_ctz(starts) : 32;
+        s += starts != 0 ? __builtin_ctzll(starts) : kBytes;
     }
 }
 #endif
@@ -217,10 +224,10 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
     // depends on the mix of ASCII and ideographs. Units without an entry,
     // the terminator among them, take the one branch, which the text almost
     // never takes.
-    const size_t kBlock = 16;
+    const size_t kBlock = 16;  // VCMMap_NarrowAscii16's block
     while (CVCMMapIndex::s_bWC2MBIndexed && static_cast<size_t>(end - s) >= kBlock &&
            static_cast<size_t>(dend - d) >= 2 * kBlock) {
-        if (VCMMap_NarrowAsciiRun(s, kBlock, d) == kBlock) {
+        if (VCMMap_NarrowAscii16(s, d)) {
             s += kBlock;
             d += kBlock;
             continue;
