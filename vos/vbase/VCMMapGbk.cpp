@@ -71,16 +71,14 @@ void GbkToUtf16Windows(const unsigned char*& s, const unsigned char* end, unsign
     // following byte.
     while (end - s > kBytes && dend - d >= kBytes) {
         __m128i bytes[4];
-        uint64_t zeros = 0;
-        uint64_t high = 0;
+        __m128i zeroBytes[4];
+        __m128i special = zero;  // high bit set in the bytes that are not plain ASCII
         for (int k = 0; k < 4; ++k) {
             bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-            zeros |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes[k], zero))))
-                     << (16 * k);
-            high |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(bytes[k]))) << (16 * k);
+            zeroBytes[k] = _mm_cmpeq_epi8(bytes[k], zero);
+            special = _mm_or_si128(special, _mm_or_si128(bytes[k], zeroBytes[k]));
         }
-        if (zeros != 0) return;
-        if (high == 0) {
+        if (_mm_movemask_epi8(special) == 0) {
             // Plain ASCII: widened as it stands.
             for (int k = 0; k < 4; ++k) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k), _mm_unpacklo_epi8(bytes[k], zero));
@@ -88,8 +86,16 @@ void GbkToUtf16Windows(const unsigned char*& s, const unsigned char* end, unsign
             }
             s += kBytes;
             d += kBytes;
+            // ASCII text: on with the run as far as it goes.
+            const size_t run = VCMMap_WidenAsciiRun(
+                s, VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d)), d);
+            s += run;
+            d += run;
             continue;
         }
+        const __m128i anyZero =
+            _mm_or_si128(_mm_or_si128(zeroBytes[0], zeroBytes[1]), _mm_or_si128(zeroBytes[2], zeroBytes[3]));
+        if (_mm_movemask_epi8(anyZero) != 0) return;
         uint64_t lead = 0;
         for (int k = 0; k < 4; ++k) {
             // Lead bytes 0x81-0xFE are, as signed bytes, above -128 and below -1.
@@ -228,8 +234,13 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
     while (CVCMMapIndex::s_bWC2MBIndexed && static_cast<size_t>(end - s) >= kBlock &&
            static_cast<size_t>(dend - d) >= 2 * kBlock) {
         if (VCMMap_NarrowAscii16(s, d)) {
+            // ASCII text: on with the run as far as it goes.
             s += kBlock;
             d += kBlock;
+            const size_t run = VCMMap_NarrowAsciiRun(
+                s, VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d)), d);
+            s += run;
+            d += run;
             continue;
         }
         for (size_t i = 0; i < kBlock; ++i) {
