@@ -17,7 +17,11 @@ if(NOT VOS_JNI_H OR NOT VOS_JNI_MD_H)
 endif()
 set(VOS_JNI_INCLUDE_DIRS ${VOS_JNI_H} ${VOS_JNI_MD_H})
 
-# The JVM itself, for the test executables and examples that host one.
+# The JVM itself, for the test executables and examples that host one: the
+# JDK's on the host, an armel one fetched for the 32-bit ARM build's tests
+# (jni.h and jni_md.h are the same for both: jlong is long long there).
 if(NOT CMAKE_CROSSCOMPILING)
   find_library(VOS_LIBJVM jvm PATHS ${_vos_java_home}/lib/server NO_DEFAULT_PATH)
+elseif(VOS_JVM_TESTS AND CMAKE_SYSTEM_PROCESSOR MATCHES "^arm")
+  include(${CMAKE_CURRENT_LIST_DIR}/VosArmJvm.cmake)
 endif()

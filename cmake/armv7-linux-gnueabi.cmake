@@ -16,4 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabi)
+# The executables run on the cross toolchain's C and C++ run-time, whose
+# loader qemu takes from the -L prefix. That loader's default folders
+# (/lib/arm-linux-gnueabi, ...) fall through the prefix to the host, where
+# Debian's armel packages (those the Android log library depends on) put a C
+# library of another build that the loader cannot work with (threads crash):
+# the library path puts the toolchain's own first.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabi -E LD_LIBRARY_PATH=/usr/arm-linux-gnueabi/lib)

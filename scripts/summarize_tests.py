@@ -1,53 +1,96 @@
 #!/usr/bin/env python3
-"""Sums the GoogleTest XML results of every preset into one closing line.
+"""Sums the test results of every preset into one closing line.
 
 Usage: summarize_tests.py [--failed-step=NAME ...] RESULT_DIR ...
+A RESULT_DIR (build/<preset>/test-results) holds the GoogleTest XML of each
+test executable (<test>.xml) and the JUnit files of the ctest runs
+(<kind>.junit.xml, from ctest --output-junit) and of a memory check
+(memcheck.dynamic.xml, ctest -T memcheck's DynamicAnalysis.xml). A GoogleTest
+executable counts its cases; a ctest test without GoogleTest results
+(consumer, soak, fuzz) counts as one case; an executable that failed although
+none of its cases did (a crash at exit, a time-out) counts one failure more;
+each test of a memory check is a case of its own.
 Prints the failing cases, then "N passed, M failed, K skipped"; exits 1 when
-anything failed (a failed build, test executable or test case)."""
+anything failed (a failed build, ctest run or test case)."""
 import glob
 import os
 import sys
 import xml.etree.ElementTree as ET
 
 
+def outcome(case):
+    """'failed', 'skipped' or 'passed' for a GoogleTest or ctest testcase."""
+    if case.find("failure") is not None or case.find("error") is not None \
+            or case.get("status") == "fail":
+        return "failed"
+    if case.get("status") in ("notrun", "disabled") or case.get("result") == "skipped" \
+            or case.find("skipped") is not None:
+        return "skipped"
+    return "passed"
+
+
 def main(argv):
     steps = [a.split("=", 1)[1] for a in argv if a.startswith("--failed-step=")]
     dirs = [a for a in argv if not a.startswith("--")]
-    passed = failed = skipped = 0
+    counts = {"passed": 0, "failed": 0, "skipped": 0}
     failures = []
+
+    def count(result, name):
+        counts[result] += 1
+        if result == "failed":
+            failures.append(name)
+
     for d in dirs:
         preset = os.path.basename(os.path.dirname(d.rstrip("/")))
+        gtest = {}
         for path in sorted(glob.glob(os.path.join(d, "*.xml"))):
-            try:
-                root = ET.parse(path).getroot()
-            except ET.ParseError:
-                failures.append(f"{preset}: {os.path.basename(path)} unreadable")
-                failed += 1
+            if path.endswith((".junit.xml", ".dynamic.xml")):
                 continue
-            for case in root.iter("testcase"):
-                name = f"{preset}: {case.get('classname', '')}.{case.get('name')}"
-                if case.find("failure") is not None or case.find("error") is not None:
-                    failed += 1
-                    failures.append(name)
-                elif case.get("status") == "notrun" or case.get("result") == "skipped" \
-                        or case.find("skipped") is not None:
-                    skipped += 1
-                else:
-                    passed += 1
-    # A build that failed, or an executable that crashed or timed out before
-    # writing its XML, is only known from the step; a ctest step whose failing
-    # cases are already counted adds nothing.
+            test = os.path.basename(path)[:-len(".xml")]
+            try:
+                cases = list(ET.parse(path).getroot().iter("testcase"))
+            except ET.ParseError:
+                count("failed", f"{preset}: {test}.xml unreadable")
+                continue
+            gtest[test] = cases
+            for case in cases:
+                count(outcome(case), f"{preset}: {case.get('classname', '')}.{case.get('name')}")
+        for path in sorted(glob.glob(os.path.join(d, "*.dynamic.xml"))):
+            try:
+                tests = list(ET.parse(path).getroot().iter("Test"))
+            except ET.ParseError:
+                count("failed", f"{preset}: memory check results unreadable")
+                continue
+            for test in tests:
+                if test.get("Status") is None:
+                    continue  # the list of tests run, not a result
+                result = "passed" if test.get("Status") == "passed" else "failed"
+                count(result, f"{preset}: memcheck {test.findtext('Name')}")
+        for path in sorted(glob.glob(os.path.join(d, "*.junit.xml"))):
+            kind = os.path.basename(path)[:-len(".junit.xml")]
+            try:
+                cases = list(ET.parse(path).getroot().iter("testcase"))
+            except ET.ParseError:
+                count("failed", f"{preset}: {kind} results unreadable")
+                continue
+            for case in cases:
+                test, result = case.get("name"), outcome(case)
+                if test not in gtest:
+                    count(result, f"{preset}: {test}")
+                elif result == "failed" and all(outcome(c) != "failed" for c in gtest[test]):
+                    count(result, f"{preset}: {test} (the executable failed)")
+    # A build that failed is only known from the step; a ctest step whose
+    # failing cases are already counted adds nothing.
     failed_presets = {f.split(":", 1)[0] for f in failures}
     for step in steps:
         kind, _, preset = step.partition(":")
-        if kind == "ctest" and preset in failed_presets:
+        if kind in ("ctest", "memcheck") and preset in failed_presets:
             continue
-        failed += 1
-        failures.append(step)
+        count("failed", step)
     for f in failures:
         print(f"FAILED {f}")
-    print(f"{passed} passed, {failed} failed, {skipped} skipped")
-    return 1 if failed else 0
+    print(f"{counts['passed']} passed, {counts['failed']} failed, {counts['skipped']} skipped")
+    return 1 if counts["failed"] else 0
 
 
 if __name__ == "__main__":

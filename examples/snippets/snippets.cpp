@@ -166,10 +166,12 @@ void Frame(JavaVM* vm) {
     JVMContainer::InitVM(vm);  // once, before anything calls Java
     _VosEnv_t env;
     if (CVVos::GlobalInit(env) != 1) {
-        // the code-page tables or the message bus could not start
+        // the code-page tables or the message bus could not start: the library
+        // is down again, and there is nothing to undo
+        return;
     }
     // ... use the library from any thread ...
-    CVVos::GlobalUnInit();
+    CVVos::GlobalUnInit();  // only after a GlobalInit that returned 1
     // ----
 }
 

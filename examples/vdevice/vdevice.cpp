@@ -10,29 +10,15 @@
 
 #include <string>
 
+#include "ExampleVm.h"
+#include "ExampleText.h"
 #include "vos/vos.h"
 
 using namespace _palex_zu;
 
 namespace {
 
-std::string Utf8(const CVString& s) {
-    std::string out;
-    for (int i = 0; i < s.GetLength(); ++i) {
-        const unsigned u = s.GetAt(i);
-        if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (u < 0x800) {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (u >> 12));
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
-}
+using vosexample::Utf8;
 
 void PrintString(const char* label, int (*query)(CVString&)) {
     CVString value;
@@ -68,20 +54,11 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    std::string cpOption = "-Djava.class.path=" + classPath;
-    std::string lpOption = "-Djava.library.path=" + libPath;
-    JavaVMOption options[2];
-    options[0].optionString = const_cast<char*>(cpOption.c_str());
-    options[1].optionString = const_cast<char*>(lpOption.c_str());
-    JavaVMInitArgs args;
-    args.version = JNI_VERSION_1_8;
-    args.nOptions = 2;
-    args.options = options;
-    args.ignoreUnrecognized = JNI_FALSE;
-    JavaVM* vm = nullptr;
-    void* env = nullptr;
-    if (JNI_CreateJavaVM(&vm, &env, &args) != JNI_OK) {
-        fprintf(stderr, "vdevice: cannot start the Java VM\n");
+    JNIEnv* env = nullptr;
+    std::string why;
+    JavaVM* vm = vosexample::StartVm(classPath, libPath, env, why);
+    if (vm == nullptr) {
+        fprintf(stderr, "vdevice: cannot start the Java VM: %s\n", why.c_str());
         return 1;
     }
     JVMContainer::InitVM(vm);

@@ -1,16 +1,17 @@
-// Containers: the dynamic array CVArray, the element helpers
-// VConstructElements / VDestructElements, and the block allocator CVPlex that
-// feeds the hash maps of VMapSimple.h.
-//
-// Rules a caller must know:
-// - No bounds are tested and no lock is taken: indices are the caller's, and
-//   an owner sharing an array between threads guards it with its own mutex.
-// - Elements move by byte copies (memcpy/memmove), never by copy
-//   construction, so an element type must be relocatable by copying its bytes.
-// - A buffer grows by the owner's fixed step, or, with step 0, by one eighth
-//   of the size (at least 4, at most 1024 slots); it never shrinks except when
-//   the size goes to 0. When memory cannot be had the array stays as it was:
-//   Add then gives -1 and SetSize / SetAtGrow change nothing.
+/// @file
+/// Containers: the dynamic array CVArray, the element helpers
+/// VConstructElements / VDestructElements, and the block allocator CVPlex that
+/// feeds the hash maps of VMapSimple.h.
+///
+/// Rules a caller must know:
+/// - No bounds are tested and no lock is taken: indices are the caller's, and
+///   an owner sharing an array between threads guards it with its own mutex.
+/// - Elements move by byte copies (memcpy/memmove), never by copy
+///   construction, so an element type must be relocatable by copying its bytes.
+/// - A buffer grows by the owner's fixed step, or, with step 0, by one eighth
+///   of the size (at least 4, at most 1024 slots); it never shrinks except when
+///   the size goes to 0. When memory cannot be had the array stays as it was:
+///   Add then gives -1 and SetSize / SetAtGrow change nothing.
 #ifndef VOS_VTEMPL_H
 #define VOS_VTEMPL_H
 
@@ -23,7 +24,7 @@
 
 VOS_NAMESPACE_BEGIN
 
-// Zeroes the bytes of n elements, then default-constructs them first to last.
+/// Zeroes the bytes of n elements, then default-constructs them first to last.
 template <typename T>
 inline void VConstructElements(T* p, int n) {
     if (p == nullptr || n <= 0) return;
@@ -31,21 +32,21 @@ inline void VConstructElements(T* p, int n) {
     for (int i = 0; i < n; ++i) ::new (static_cast<void*>(p + i)) T;
 }
 
-// Runs the destructor of n elements in place, first to last; frees nothing.
+/// Runs the destructor of n elements in place, first to last; frees nothing.
 template <typename T>
 inline void VDestructElements(T* p, int n) {
     if (p == nullptr || n <= 0) return;
     for (int i = 0; i < n; ++i) p[i].~T();
 }
 
-// The array keeps integers, pointers and plain records without calling the
-// element helpers: new slots are zero-filled, dropped ones simply forgotten.
-// A plain record whose helpers must run anyway specialises this to false.
+/// The array keeps integers, pointers and plain records without calling the
+/// element helpers: new slots are zero-filled, dropped ones simply forgotten.
+/// A plain record whose helpers must run anyway specialises this to false.
 template <typename T>
 struct VIsPlainElement : std::integral_constant<bool, std::is_trivial<T>::value> {};
 
-// A growable array of T (A is the argument type of Add and SetAtGrow, T or
-// T&); elements move by byte copies.
+/// A growable array of T (A is the argument type of Add and SetAtGrow, T or
+/// T&); elements move by byte copies.
 template <typename T, typename A>
 class CVArray {
 public:
@@ -57,23 +58,25 @@ public:
         }
     }
 
-    // Access:
-    // The element count, the elements, and one element without a bounds check.
+    /** @name Access */
+    ///@{
+    /// The element count, the elements, and one element without a bounds check.
     int GetSize() const { return m_nSize; }
     T* GetData() { return m_pElements; }
     const T* GetData() const { return m_pElements; }
     T& operator[](int index) { return m_pElements[index]; }
     const T& operator[](int index) const { return m_pElements[index]; }
+    ///@}
 
-    // Sets the element count (new elements zero-filled or default-built) and,
-    // when growStep is not -1, the step the buffer grows by.
+    /// Sets the element count (new elements zero-filled or default-built) and,
+    /// when growStep is not -1, the step the buffer grows by.
     void SetSize(int newSize, int growStep = -1) {
         T* retired = nullptr;
         if (Resize(newSize, growStep, retired) && retired != nullptr) CVMem::Deallocate(retired);
     }
 
-    // The index the element was stored at (the size before the call), or -1
-    // when the buffer could not grow.
+    /// The index the element was stored at (the size before the call), or -1
+    /// when the buffer could not grow.
     int Add(A value) {
         const int index = m_nSize;
         if (index < m_nCapacity) {
@@ -99,7 +102,7 @@ public:
         return index;
     }
 
-    // Stores value at index, growing the array first when index is past its end.
+    /// Stores value at index, growing the array first when index is past its end.
     void SetAtGrow(int index, A value) {
         if (index < 0) return;
         if (index < m_nSize) {
@@ -119,7 +122,7 @@ public:
         }
     }
 
-    // Removes count elements from index on; later elements move down.
+    /// Removes count elements from index on; later elements move down.
     void RemoveAt(int index, int count = 1) {
         if (count <= 0) return;
         DestroySlots(index, count);
@@ -131,12 +134,14 @@ public:
         m_nSize -= count;
     }
 
-    // Storage:
-    // The elements, their count, the slots allocated and the grow step.
+    /** @name Storage */
+    ///@{
+    /// The elements, their count, the slots allocated and the grow step.
     T* m_pElements;
     int32_t m_nSize;
     int32_t m_nCapacity;
     int32_t m_nGrowStep;
+    ///@}
 
 private:
     CVArray(const CVArray&);
@@ -162,10 +167,10 @@ private:
         if constexpr (!VIsPlainElement<T>::value) VDestructElements<T>(m_pElements + first, count);
     }
 
-    // Applies the growth rule. A buffer of class elements given up by growth is
-    // handed back in retired (its elements already live in the new buffer) so
-    // that the caller can still read an argument that pointed into it. Gives 0, with nothing
-    // changed but the grow step, when memory cannot be had.
+    /// Applies the growth rule. A buffer of class elements given up by growth is
+    /// handed back in retired (its elements already live in the new buffer) so
+    /// that the caller can still read an argument that pointed into it. Gives 0, with nothing
+    /// changed but the grow step, when memory cannot be had.
     int Resize(int newSize, int growStep, T*& retired) {
         retired = nullptr;
         if (growStep != -1) m_nGrowStep = growStep;
@@ -234,19 +239,19 @@ private:
     }
 };
 
-// Header of one block of the hash maps' associations: the link to the next
-// block of the chain, directly followed by the associations' storage.
+/// Header of one block of the hash maps' associations: the link to the next
+/// block of the chain, directly followed by the associations' storage.
 struct VOS_API CVPlex {
-    // The next block of the chain.
+    /// The next block of the chain.
     CVPlex* pNext;
 
-    // The storage just past this header.
+    /// The storage just past this header.
     void* data() { return this + 1; }
 
-    // A block for n elements of size bytes each, put at the head of the chain;
-    // null (chain untouched) when memory cannot be had.
+    /// A block for n elements of size bytes each, put at the head of the chain;
+    /// null (chain untouched) when memory cannot be had.
     static CVPlex* Create(CVPlex*& head, unsigned long n, unsigned long size);
-    // Releases this block and every block after it.
+    /// Releases this block and every block after it.
     void FreeDataChain();
 };
 

@@ -1,13 +1,15 @@
-// Threads and synchronisation: a recursive lock (CVMutex), a polled signal
-// counter with manual or automatic reset (CVEvent) and one worker thread per
-// object (CVThread), all over POSIX threads.
-//
-// Every wait polls: it tries, sleeps 10 ms and tries again, so a waiter sees a
-// release or a signal up to 10 ms late. Time-outs are in milliseconds;
-// 0xFFFFFFFF waits without limit. A thread that holds a CVMutex may lock it
-// again and unlocks it once per successful Lock. CreateEvent, CloseEvent,
-// CreateThread and TerminateThread are called by the object's owner from one
-// thread; SetEvent, ResetEvent and Wait may be called from any thread.
+/// @file
+/// Threads and synchronisation: a recursive lock (CVMutex), a polled signal
+/// counter with manual or automatic reset (CVEvent) and one worker thread per
+/// object (CVThread), all over POSIX threads.
+///
+/// Every wait polls: it tries, sleeps 10 ms and tries again, so a waiter sees a
+/// release or a signal up to 10 ms late. Time-outs are in milliseconds;
+/// 0xFFFFFFFF waits without limit, and any other time-out, however long
+/// (2^31 ms and more included), waits up to that long. A thread that holds a CVMutex may lock it
+/// again and unlocks it once per successful Lock. CreateEvent, CloseEvent,
+/// CreateThread and TerminateThread are called by the object's owner from one
+/// thread; SetEvent, ResetEvent and Wait may be called from any thread.
 #ifndef VOS_VTHREAD_H
 #define VOS_VTHREAD_H
 
@@ -17,54 +19,54 @@
 
 VOS_NAMESPACE_BEGIN
 
-// The time-out that waits without limit.
+/// The time-out that waits without limit.
 const unsigned int VWAIT_INFINITE = 0xFFFFFFFFu;
 
-// A recursive mutex; waits poll in 10 ms steps.
+/// A recursive mutex; waits poll in 10 ms steps.
 class VOS_API CVMutex {
 public:
     CVMutex();
     virtual ~CVMutex();
 
-    // Initialises a fresh, unlocked recursive mutex; the name is not used.
+    /// Initialises a fresh, unlocked recursive mutex; the name is not used.
     void Create(const unsigned short* name = nullptr);
-    // 1 when the calling thread holds the mutex, 0 when the time-out passed.
+    /// 1 when the calling thread holds the mutex, 0 when the time-out passed.
     int Lock(unsigned int timeoutMs = VWAIT_INFINITE);
-    // Releases one level of ownership; always 1.
+    /// Releases one level of ownership; always 1.
     int Unlock();
-    // 0 until Create, non-zero from then on until destruction.
+    /// 0 until Create, non-zero from then on until destruction.
     uint32_t GetHandle();
 
 private:
     CVMutex(const CVMutex&);
     CVMutex& operator=(const CVMutex&);
 
+    /// Zero until Create; whether the mutex is created is read from it.
     pthread_mutex_t m_hMutex;
-    int32_t m_bCreated;
 };
 
-// An event with manual or automatic reset; waits poll in 10 ms steps.
+/// An event with manual or automatic reset; waits poll in 10 ms steps.
 class VOS_API CVEvent {
 public:
     CVEvent();
     virtual ~CVEvent();
 
-    // Replaces any existing event by a new unsignalled one; the name is not
-    // used. 1, or 0 with no event when its record cannot be allocated.
+    /// Replaces any existing event by a new unsignalled one; the name is not
+    /// used. 1, or 0 with no event when its record cannot be allocated.
     int CreateEvent(int bManualReset, const unsigned short* name = nullptr);
-    // Adds one signal; 0 without an event.
+    /// Adds one signal; 0 without an event.
     int SetEvent();
-    // Discards every pending signal; 0 without an event.
+    /// Discards every pending signal; 0 without an event.
     int ResetEvent();
-    // 1 when signalled (an automatic-reset event consumes one signal), 0 on
-    // time-out; 1 at once when there is no event.
+    /// 1 when signalled (an automatic-reset event consumes one signal), 0 on
+    /// time-out; 1 at once when there is no event.
     int Wait(unsigned int timeoutMs = VWAIT_INFINITE);
-    // Frees the event; 0 without one.
+    /// Frees the event; 0 without one.
     int CloseEvent();
-    // The event's record, or null.
+    /// The event's record, or null.
     void* GetHandle();
 
-    // The event's record, or null.
+    /// The event's record, or null.
     void* m_hHandle;
 
 private:
@@ -72,39 +74,43 @@ private:
     CVEvent& operator=(const CVEvent&);
 };
 
-// How CreateThread starts the thread. Every thread starts running at once;
-// callers pass 0.
+/// How CreateThread starts the thread. Every thread starts running at once;
+/// callers pass 0.
 enum EThreadCreateStatus {
     VTHREAD_CREATE_RUNNING = 0
 };
 
-// One thread running a procedure; the object is idle again once joined.
+/// One thread running a procedure; the object is idle again once joined.
 class VOS_API CVThread {
 public:
     CVThread();
-    // Forgets the thread without waiting for it: a running thread runs on and
-    // releases its own resources when its procedure returns.
+    /// Forgets the thread without waiting for it: a running thread runs on and
+    /// releases its own resources when its procedure returns.
     virtual ~CVThread();
 
-    // Starting:
-    // Starts proc(param) on a new thread. 0 when the object already owns a
-    // thread or the thread cannot be started.
+    /** @name Starting */
+    ///@{
+    /// Starts proc(param) on a new thread. 0 when the object already owns a
+    /// thread or the thread cannot be started.
     int CreateThread(unsigned long (*proc)(void*), void* param, EThreadCreateStatus status);
     int CreateThread(unsigned long (*proc)(void*), void* param, int status = 0) {
         return CreateThread(proc, param, static_cast<EThreadCreateStatus>(status));
     }
-    // Waits until the thread's procedure has returned and makes the object
-    // idle again; 0 without a thread. It does not stop the procedure: the
-    // owner makes it return first. The exit code is not used.
+    ///@}
+    /// Waits until the thread's procedure has returned and makes the object
+    /// idle again; 0 without a thread. It does not stop the procedure: the
+    /// owner makes it return first. The exit code is not used.
     int TerminateThread(unsigned long exitCode = 0);
-    // Priority:
-    // Priorities are not supported: Set does nothing and gives 0, Get gives 1.
+    /** @name Priority */
+    ///@{
+    /// Priorities are not supported: Set does nothing and gives 0, Get gives 1.
     int SetThreadPriority(int priority);
     int GetThreadPriority();
-    // The thread's record, or null.
+    ///@}
+    /// The thread's record, or null.
     void* GetHandle();
 
-    // The thread's record, or null.
+    /// The thread's record, or null.
     void* m_hHandle;
 
 private:

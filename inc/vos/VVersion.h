@@ -1,10 +1,11 @@
-// Version: the release of vos a program was compiled against and the one it
-// runs with.
-//
-// The numbers below are the project's only version: CMake reads them from
-// this header, so the package version, the shared object's version and these
-// macros always agree. Compare VOS_VERSION_NUMBER at compile time; ask
-// V_GetVersion at run time when the loaded library may be newer.
+/// @file
+/// Version: the release of vos a program was compiled against and the one it
+/// runs with.
+///
+/// The numbers below are the project's only version: CMake reads them from
+/// this header, so the package version, the shared object's version and these
+/// macros always agree. Compare VOS_VERSION_NUMBER at compile time; ask
+/// V_GetVersion at run time when the loaded library may be newer.
 #ifndef VOS_VVERSION_H
 #define VOS_VVERSION_H
 
@@ -20,10 +21,12 @@
 /// The version as one number, 10000 * major + 100 * minor + patch.
 #define VOS_VERSION_NUMBER (VOS_VERSION_MAJOR * 10000 + VOS_VERSION_MINOR * 100 + VOS_VERSION_PATCH)
 
-// Helpers:
-// Turn a number macro into text, expanding it first.
+/** @name Helpers */
+///@{
+/// Turn a number macro into text, expanding it first.
 #define VOS_VERSION_STR2_(x) #x
 #define VOS_VERSION_STR_(x) VOS_VERSION_STR2_(x)
+///@}
 /// The version as text, "major.minor.patch".
 #define VOS_VERSION_STRING \
     VOS_VERSION_STR_(VOS_VERSION_MAJOR) "." VOS_VERSION_STR_(VOS_VERSION_MINOR) "." VOS_VERSION_STR_(VOS_VERSION_PATCH)

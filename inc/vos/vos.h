@@ -1,5 +1,6 @@
-// vos: the portable operating-system layer. Including this header gives the
-// whole public interface; each family also has a header of its own.
+/// @file
+/// vos: the portable operating-system layer. Including this header gives the
+/// whole public interface; each family also has a header of its own.
 #ifndef VOS_VOS_H
 #define VOS_VOS_H
 

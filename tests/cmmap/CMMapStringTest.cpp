@@ -3,19 +3,10 @@
 #include "support/TestSupport.h"
 
 using namespace _palex_zu;
+using vostest::Str;
+using vostest::Text;
 using vostest::U16;
 using vostest::Units;
-
-namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(p), s.GetLength());
-}
-
-CVString Str(const char* utf8) { return CVString(Units(U16(utf8))); }
-
-}  // namespace
 
 TEST(CMMapString, UrlEncode) {
     const struct {

@@ -1,12 +1,91 @@
 // Uses the installed library the way an application does: one include, one
-// conversion through the built-in code-page tables, and the version check a
-// program makes against the shared object it actually loaded.
+// conversion through the built-in code-page tables, the version check a
+// program makes against the shared object it actually loaded, and classes of
+// its own derived from the library's. The library carries no run-time type
+// information, so this program is compiled with -fno-rtti: a class derived
+// from one whose virtual destructor lives in the library (CVString,
+// CVNetStateObserver, ...) would otherwise need the library's typeinfo.
 #include <stdio.h>
 #include <string.h>
 
 #include "vos/vos.h"
 
 using namespace _palex_zu;
+
+namespace {
+
+// A string that remembers how it was made.
+class CTaggedString : public CVString {
+public:
+    CTaggedString(const char* text, int tag) : CVString(text), m_nTag(tag) {}
+    int m_nTag;
+};
+
+// One observer of each kind; each counts its calls in *m_pCalls.
+class CMsgCounter : public CVMsgObserver {
+public:
+    explicit CMsgCounter(int* calls) : m_pCalls(calls) {}
+    int Update(unsigned int, unsigned int, int) override { return ++*m_pCalls; }
+    int* m_pCalls;
+};
+
+class CChangeCounter : public CVObserver {
+public:
+    explicit CChangeCounter(int* calls) : m_pCalls(calls) {}
+    void update() override { ++*m_pCalls; }
+    int* m_pCalls;
+};
+
+void NoCallback() {}
+
+class CNetStateCounter : public CVNetStateObserver {
+public:
+    explicit CNetStateCounter(int* calls) : CVNetStateObserver(NoCallback), m_pCalls(calls) {}
+    void update() override {
+        CVNetStateObserver::update();
+        ++*m_pCalls;
+    }
+    int* m_pCalls;
+};
+
+class CFixCounter : public CVGpsObserver {
+public:
+    explicit CFixCounter(int* calls) : m_pCalls(calls) {}
+    void OnGpsUpdate(CVGpsDetailInfo*) override { ++*m_pCalls; }
+    int* m_pCalls;
+};
+
+// Every derived class, used through its library base; the number of failures.
+int CheckDerivedClasses() {
+    int calls = 0;
+    CVString* tagged = new CTaggedString("abc", 7);
+    const int length = tagged->GetLength();
+    delete tagged;  // through the library's virtual destructor
+
+    CMsgCounter msg(&calls);
+    CVMsgObserver* msgBase = &msg;
+    msgBase->Update(17, 0, 0);
+    CFixCounter fix(&calls);
+    CVGpsDetailInfo info;
+    CVGpsObserver* fixBase = &fix;
+    fixBase->OnGpsUpdate(&info);
+    CChangeCounter change(&calls);
+    CNetStateCounter netState(&calls);
+    CVObservable observable;
+    observable.addObserver(&change);
+    observable.addObserver(&netState);
+    observable.notifyObservers();
+    observable.deleteObserver(&netState);
+    observable.deleteObserver(&change);
+
+    if (length != 3 || calls != 4) {
+        fprintf(stderr, "consumer: derived classes: length %d, %d calls\n", length, calls);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
 
 int main() {
     if (strcmp(V_GetVersion(), VOS_VERSION_STRING) != 0 || V_GetVersionNumber() != VOS_VERSION_NUMBER) {
@@ -43,6 +122,7 @@ int main() {
         fprintf(stderr, "consumer: CVString from GBK has %d units\n", text.GetLength());
         ++failures;
     }
+    failures += CheckDerivedClasses();
     if (failures != 0) return 1;
     printf("vos %s: GBK D6D0CEC4 -> UTF-16 %04X %04X -> UTF-8 %d bytes\n", V_GetVersion(), wide[0], wide[1],
            bytes - 1);

@@ -8,18 +8,13 @@
 
 #include "support/TestSupport.h"
 #include "vos/vos.h"
+#include "support/AndroidLog.h"
 
 using namespace _palex_zu;
+using vostest::Str;
+using vostest::Text;
 
 namespace {
-
-CVString Str(const char* utf8) { return CVString(vostest::Units(vostest::U16(utf8))); }
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p ? std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()))
-             : std::u16string();
-}
 
 // A file that exists, so that the file checks pass and only the missing VM
 // can make the operations fail.
@@ -134,9 +129,10 @@ TEST(DeviceNoVm, AnswersThatNeedNoJava) {
 TEST(DeviceNoVm, SetUpSoftWareLogsAMissingFile) {
     vostest::TempDir dir;
     CVString missing = Str(dir.File("absent.apk").c_str());
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, CVUtilsOS::SetUpSoftWare(missing));
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_NE(std::string::npos, err.find("D/test: file do not exist.")) << err;
 }
 

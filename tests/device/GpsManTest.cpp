@@ -210,6 +210,40 @@ TEST_F(RunningGps, ObserversRunInAttachOrderAndDetachKeepsTheOrder) {
     EXPECT_EQ((std::vector<std::string>{"b", "c", "a"}), log);
 }
 
+TEST_F(RunningGps, ObserversThatDetachDuringAFixLeaveEveryOtherCalledOnce) {
+    // Observer `who` detaches `whom` from inside its OnGpsUpdate; every
+    // observer still attached is called exactly once, a detached one no more.
+    struct Detacher : RecordingObserver {
+        Detacher(std::vector<std::string>* log, const char* name) : RecordingObserver(log, name) {}
+        void OnGpsUpdate(CVGpsDetailInfo* info) override {
+            RecordingObserver::OnGpsUpdate(info);
+            if (m_victim != nullptr) CVGpsMan::DetachGpsObserver(m_victim);
+        }
+        CVGpsObserver* m_victim = nullptr;
+    };
+    const struct {
+        int who;
+        int whom;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {0, 0, {"a", "b", "c"}},  // itself
+        {0, 1, {"a", "c"}},       // a later one
+        {1, 0, {"a", "b", "c"}},  // an earlier one
+        {2, 2, {"a", "b", "c"}},  // the last, itself
+    };
+    float value = 10.0f;
+    for (const auto& c : cases) {
+        std::vector<std::string> log;
+        Detacher a(&log, "a"), b(&log, "b"), cc(&log, "c");
+        Detacher* all[] = {&a, &b, &cc};
+        all[c.who]->m_victim = all[c.whom];
+        for (Detacher* o : all) ASSERT_EQ(1, CVGpsMan::AttachGpsObserver(o));
+        CVGpsMan::SetDetailInfo(Fix(value += 1.0f));
+        EXPECT_EQ(c.calls, log) << c.who << " detaches " << c.whom;
+        for (Detacher* o : all) CVGpsMan::DetachGpsObserver(o);
+    }
+}
+
 TEST_F(RunningGps, ObserversRunWithoutTheFixLockHeld) {
     // Another thread must be able to take the fix lock while an observer runs:
     // the fix lock and the observer lock are never held together.

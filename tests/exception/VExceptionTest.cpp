@@ -153,6 +153,44 @@ TEST(VException, FileLeaksAreForwardedToTheFileRegistry) {
     EXPECT_EQ(0, count);
 }
 
+TEST(VException, CheckedTablesStayAsTheyWereWhenChecked) {
+    // What a check hands out is the caller's to read, whatever other
+    // threads register or unregister afterwards.
+    char a[4], b[4];
+    CVFile* f1 = reinterpret_cast<CVFile*>(0x4000);
+    CVFile* f2 = reinterpret_cast<CVFile*>(0x5000);
+    ASSERT_EQ(1, CVException::RegisterMemoryLeak(a, 4, "a.cpp", 1));
+    ASSERT_EQ(1, CVException::RegisterMemoryLeak(b, 4, "b.cpp", 2));
+    ASSERT_EQ(1, CVException::RegisterFileLeak(f1, "f1.cpp", 3));
+    ASSERT_EQ(1, CVException::RegisterFileLeak(f2, "f2.cpp", 4));
+    _VLeakInfo* mem = nullptr;
+    _VLeakInfo* files = nullptr;
+    int memCount = 0, fileCount = 0, peak = 0;
+    ASSERT_EQ(1, CVException::CheckMemoryLeak(mem, memCount, peak));
+    ASSERT_EQ(1, CVException::CheckFileLeak(files, fileCount));
+    ASSERT_EQ(2, memCount);
+    ASSERT_EQ(2, fileCount);
+    // Removing the first entries moves the registries' own tables down, and
+    // enough new entries make them grow into new memory.
+    EXPECT_EQ(1, CVException::UnregisterMemoryLeak(a));
+    EXPECT_EQ(1, CVException::UnregisterFileLeak(f1));
+    static char filler[200];
+    for (char& c : filler) ASSERT_EQ(1, CVException::RegisterMemoryLeak(&c, 1, "fill.cpp", 5));
+    EXPECT_EQ(static_cast<void*>(a), mem[0].pAddr);
+    EXPECT_STREQ("a.cpp", mem[0].pszFile);
+    EXPECT_EQ(static_cast<void*>(b), mem[1].pAddr);
+    EXPECT_EQ(static_cast<void*>(f1), files[0].pAddr);
+    EXPECT_EQ(static_cast<void*>(f2), files[1].pAddr);
+
+    for (char& c : filler) CVException::UnregisterMemoryLeak(&c);
+    EXPECT_EQ(1, CVException::UnregisterMemoryLeak(b));
+    EXPECT_EQ(1, CVException::UnregisterFileLeak(f2));
+    EXPECT_EQ(0, CVException::CheckMemoryLeak(mem, memCount, peak));
+    EXPECT_EQ(0, memCount);
+    EXPECT_EQ(0, CVException::CheckFileLeak(files, fileCount));
+    EXPECT_EQ(0, fileCount);
+}
+
 TEST(VException, PrintLogsEveryRegisteredEntry) {
     char block[8];
     CVFile* file = reinterpret_cast<CVFile*>(0x3000);

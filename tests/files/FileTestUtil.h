@@ -13,10 +13,7 @@
 
 namespace filetest {
 
-inline _palex_zu::CVString Str(const std::string& utf8) {
-    const std::u16string units = vostest::U16(utf8.c_str());
-    return _palex_zu::CVString(vostest::Units(units));
-}
+using vostest::Str;
 
 // Holds the UTF-16 form of a path for the operations that take raw units.
 class Units {

@@ -8,6 +8,7 @@
 
 #include "JvmHost.h"
 #include "vos/vos.h"
+#include "support/AndroidLog.h"
 
 namespace {
 
@@ -38,9 +39,10 @@ size_t Count(const std::string& text, const std::string& what) {
 
 // Runs first in this executable: the observable does not exist yet.
 TEST(NetState, AReportWithoutObserversOnlyLogsTheLookup) {
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     ReportFromJava();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_EQ(1u, Count(err, "D/CVUtilsTelephony: getInstance")) << err;
     EXPECT_EQ(0u, Count(err, "update")) << err;
     EXPECT_NE(nullptr, CVNetStateObservable::_instance);
@@ -52,9 +54,10 @@ TEST(NetState, AReportFromJavaReachesEveryObserverNewestFirst) {
     observable->addObserver(&first);
     observable->addObserver(&second);
     g_calls.clear();
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     ReportFromJava();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_EQ((std::vector<std::string>{"second", "first"}), g_calls);
     EXPECT_EQ(2u, Count(err, "D/CVUtilsTelephony: update")) << err;
     observable->deleteObserver(&first);

@@ -1,5 +1,6 @@
 // Here com.palex.zu.VMsg refuses message 99 with an exception and hands every
-// other message straight back on the posting thread.
+// other message straight back on the posting thread, which lets a test take
+// the bus down while a message is on its way back.
 #include <gtest/gtest.h>
 
 #include "JvmHost.h"
@@ -37,9 +38,9 @@ protected:
 
 }  // namespace
 
-TEST_F(PostThrowTest, AnExceptionFromJavaIsClearedAndTheCallStillCounts) {
+TEST_F(PostThrowTest, AnExceptionFromJavaIsClearedAndThePostFails) {
     JNIEnv* env = vostest::MainEnv();
-    EXPECT_EQ(1, CVMsg::PostMessage(99, 0, 0));
+    EXPECT_EQ(0, CVMsg::PostMessage(99, 0, 0)) << "the message never went out";
     EXPECT_FALSE(env->ExceptionCheck());
     EXPECT_EQ(0, counter.calls);
     // The thread goes on calling Java normally.
@@ -52,7 +53,7 @@ TEST_F(PostThrowTest, AnAttachedThreadIsLeftClean) {
     vostest::OnNativeThread([&] {
         JNIEnv* env = nullptr;
         ASSERT_EQ(0, JVMContainer::GetEnvironment(&env));
-        EXPECT_EQ(1, CVMsg::PostMessage(99, 0, 0));
+        EXPECT_EQ(0, CVMsg::PostMessage(99, 0, 0));
         EXPECT_FALSE(env->ExceptionCheck());
         EXPECT_EQ(1, CVMsg::PostMessage(19, 0, 0));
         EXPECT_EQ(19u, counter.lastId);
@@ -62,9 +63,44 @@ TEST_F(PostThrowTest, AnAttachedThreadIsLeftClean) {
 
 TEST_F(PostThrowTest, AThreadAttachedForTheCallIsDetachedAfterAnException) {
     vostest::OnNativeThread([&] {
-        EXPECT_EQ(1, CVMsg::PostMessage(99, 0, 0));
+        EXPECT_EQ(0, CVMsg::PostMessage(99, 0, 0));
         EXPECT_EQ(JNI_EDETACHED, vostest::AttachState());
         EXPECT_EQ(1, CVMsg::PostMessage(20, 0, 0));
         EXPECT_EQ(20u, counter.lastId);
     });
+}
+
+namespace {
+
+// Takes the library down from inside a delivery, as the last GlobalUnInit
+// running while a message comes back from Java would.
+class StopsTheLibrary : public _palex_zu::CVMsgObserver {
+public:
+    int Update(unsigned int, unsigned int, int) override {
+        ++calls;
+        _palex_zu::CVVos::GlobalUnInit();
+        busDown = CVMsg::m_hMsg == nullptr;
+        return 0;
+    }
+    int calls = 0;
+    bool busDown = false;
+};
+
+}  // namespace
+
+TEST_F(PostThrowTest, TheLastUnInitDuringADeliveryEndsTheWalkSafely) {
+    StopsTheLibrary stopper;
+    Counter after;
+    CVMsg::RemoveAllMsgObserver();
+    ASSERT_EQ(1, CVMsg::AttachMsgObserver(21, &stopper));
+    ASSERT_EQ(1, CVMsg::AttachMsgObserver(21, &after));
+    // The walk's own table goes with the bus: the observer after the one that
+    // stopped the library is not called, and nothing reads the freed record.
+    EXPECT_EQ(1, CVMsg::PostMessage(21, 0, 0));
+    EXPECT_EQ(1, stopper.calls);
+    EXPECT_TRUE(stopper.busDown);
+    EXPECT_EQ(0, after.calls) << "an observer was called after the bus went down";
+    // Up again for the fixture's own tear-down.
+    _palex_zu::_VosEnv_t env;
+    ASSERT_EQ(1, _palex_zu::CVVos::GlobalInit(env));
 }

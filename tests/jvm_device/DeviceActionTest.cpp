@@ -12,19 +12,14 @@
 #include "JvmHost.h"
 #include "support/TestSupport.h"
 #include "vos/vos.h"
+#include "support/AndroidLog.h"
 
 using namespace _palex_zu;
 using namespace devtest;
+using vostest::Str;
+using vostest::Text;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p ? std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()))
-             : std::u16string();
-}
-
-CVString Str(const char* utf8) { return CVString(vostest::Units(vostest::U16(utf8))); }
 
 class DeviceAction : public testing::Test {
 protected:
@@ -79,9 +74,10 @@ TEST_F(DeviceAction, SetUpSoftWareNeedsAnExistingFile) {
     EXPECT_EQ(1, CVUtilsOS::SetUpSoftWare(path));
     EXPECT_EQ("setupSoftware(" + m_file + ");", TakeCalls());
     CVString missing = Str(m_dir.File("none.apk").c_str());
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, CVUtilsOS::SetUpSoftWare(missing));
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_NE(std::string::npos, err.find("D/test: file do not exist.")) << err;
     EXPECT_EQ("", TakeCalls());
 }
@@ -94,10 +90,11 @@ TEST_F(DeviceAction, SendMmsResultsAndChecks) {
     } cases[] = {{0, 1, false}, {1, 0, true}, {2, 0, false}, {-1, 0, false}};
     for (const auto& c : cases) {
         SetInt(kApi, "mmsResult", c.java);
+        vostest::ShowEveryAndroidLogEntry();
         testing::internal::CaptureStderr();
         EXPECT_EQ(c.result, CVUtilsTelephony::SendMMS(Str("+8613800"), Str("subj"), Str("text"), Str(m_file.c_str())))
             << c.java;
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
         EXPECT_EQ(c.logged, err.find("D/test: invalid address") != std::string::npos) << c.java << ": " << err;
         EXPECT_EQ("sendMMS(+8613800,subj,text," + m_file + ");", TakeCalls()) << c.java;
     }

@@ -12,14 +12,9 @@
 #include "vos/vos.h"
 
 using namespace _palex_zu;
+using vostest::Text;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p ? std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()))
-             : std::u16string();
-}
 
 std::u16string Property(const char* name) {
     JNIEnv* env = vostest::MainEnv();

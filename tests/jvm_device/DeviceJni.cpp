@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "JvmHost.h"
+#include "vos/vos.h"
 
 namespace devtest {
 
@@ -114,6 +115,13 @@ jobject CallObject(const char* cls, const char* name, const char* signature, ...
     Env()->DeleteLocalRef(c);
     return result;
 }
+
+LibraryUp::LibraryUp() {
+    _palex_zu::_VosEnv_t env;
+    EXPECT_EQ(1, _palex_zu::CVVos::GlobalInit(env));
+}
+
+LibraryUp::~LibraryUp() { _palex_zu::CVVos::GlobalUnInit(); }
 
 std::string Utf8(jstring s) {
     if (s == nullptr) return "<null>";

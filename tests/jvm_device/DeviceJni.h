@@ -28,6 +28,19 @@ jlong GetLong(const char* cls, const char* field);
 void CallVoid(const char* cls, const char* name, const char* signature, ...);
 jobject CallObject(const char* cls, const char* name, const char* signature, ...);
 
+// The library started (CVVos::GlobalInit) for the holder's scope, on the main
+// thread, which Java called into: from then on threads that native code
+// attached reach the companion classes too.
+class LibraryUp {
+public:
+    LibraryUp();
+    ~LibraryUp();
+
+private:
+    LibraryUp(const LibraryUp&);
+    LibraryUp& operator=(const LibraryUp&);
+};
+
 // The scriptable device's call record since the last take ("name(args);...").
 std::string TakeCalls();
 // A Java string as UTF-8, "<null>" for null.

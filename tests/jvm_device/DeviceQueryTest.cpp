@@ -11,16 +11,10 @@
 
 using namespace _palex_zu;
 using namespace devtest;
+using vostest::Str;
+using vostest::Text;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    const unsigned short* p = s;
-    return p ? std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()))
-             : std::u16string();
-}
-
-CVString Str(const char16_t* s) { return CVString(reinterpret_cast<const unsigned short*>(s)); }
 
 class DeviceQuery : public testing::Test {
 protected:
@@ -223,6 +217,7 @@ TEST_F(DeviceQuery, AThrowingQueryFailsAndLeavesNoExceptionPending) {
 
 TEST_F(DeviceQuery, QueriesWorkFromAThreadTheVmDoesNotKnow) {
     SetString(kApi, "osVersion", u"13");
+    LibraryUp library;
     int result = -1;
     CVString version;
     vostest::OnNativeThread([&] { result = CVUtilsOS::GetOsVersion(version); });

@@ -2,7 +2,10 @@
 // bus cannot start, and everything that needs it fails cleanly.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "vos/vos.h"
@@ -18,7 +21,34 @@ public:
     int Update(unsigned int, unsigned int, int) override { return ++calls; }
     int calls = 0;
 };
+// Starts n threads that make their first call at the same moment.
+void AllAtOnce(int n, const std::function<void()>& call) {
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i) {
+        threads.emplace_back([&] {
+            while (!go.load()) std::this_thread::yield();
+            call();
+        });
+    }
+    go = true;
+    for (std::thread& t : threads) t.join();
+}
 }  // namespace
+
+// Defined first, so that it runs before any other call creates the lock: the
+// reference lock is created once however many threads make the first call
+// (the thread sanitizer build sees a second creation racing the first).
+TEST(NoVmFirstCalls, ConcurrentFirstStartsCreateTheReferenceLockOnce) {
+    std::atomic<int> started{0};
+    AllAtOnce(8, [&] {
+        _VosEnv_t env;
+        started += CVVos::GlobalInit(env);
+    });
+    EXPECT_EQ(0, started.load()) << "without a VM no start succeeds";
+    EXPECT_NE(0u, CVVos::m_cRefMutex.GetHandle());
+    EXPECT_EQ(0u, CVVos::m_ulRefCnt);
+}
 
 TEST(NoVm, BridgeHasNoVmAndNoEnvironment) {
     JVMContainer::InitVM(nullptr);

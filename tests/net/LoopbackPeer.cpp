@@ -128,6 +128,12 @@ void LoopbackPeer::Run() {
             open.clear();
         }
         if (m_mode == kHttp) {
+            std::string push;
+            {
+                std::lock_guard<std::mutex> hold(m_pushLock);
+                push.swap(m_push);
+            }
+            for (int fd : open) SendAll(fd, push.data(), push.size());
             // One thread serves every connection: poll them all.
             std::vector<struct pollfd> fds;
             fds.push_back({m_listen, POLLIN, 0});

@@ -6,6 +6,7 @@
 #define VOS_TESTS_NET_LOOPBACKPEER_H
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -44,6 +45,11 @@ public:
     static const std::string& Body();
     // Closes the connections accepted so far (kHttp).
     void DropConnections() { m_dropRequested.store(true); }
+    // Sends data, unasked, on every connection accepted so far (kHttp).
+    void Push(const std::string& data) {
+        std::lock_guard<std::mutex> hold(m_pushLock);
+        m_push += data;
+    }
     // A loopback port with nothing listening on it.
     static unsigned short UnusedPort();
 
@@ -61,6 +67,8 @@ private:
     std::atomic<bool> m_dropRequested;
     std::atomic<int> m_accepted;
     std::atomic<int> m_requests;
+    std::mutex m_pushLock;
+    std::string m_push;
     std::thread m_thread;
 };
 

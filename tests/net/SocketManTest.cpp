@@ -1,8 +1,10 @@
 // The socket manager's table and its worker, against peers on 127.0.0.1.
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -459,4 +461,127 @@ TEST(SocketManPair, TwoManagersRunSideBySide) {
     second.UnInitSocketMan();
     EXPECT_EQ(nullptr, CVDNSParse::s_pDNSParse) << "the last manager releases the resolver";
     EXPECT_EQ(nullptr, CVDNSCache::s_pDnsCache);
+}
+
+// Faults of the worker seen in use: each test drives one of them.
+
+TEST_F(RunningManager, KeptConnectionThatHearsFromItsPeerIsNotReused) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    TrackedSocket kept;
+    Add(kept);
+    kept.Begin("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return kept.Saw(ESOCKET_CONNECTED) && peer.Accepted() == 1; })) << kept.Trace();
+    kept.SetSocketState(ESOCKET_KEEPALIVE);
+    kept.Close();
+    ASSERT_TRUE(WaitFor([&] { return kept.Pending() == 0; }));
+
+    // Bytes nobody asked for end the kept connection; none is taken from it.
+    peer.Push("ABCDEF");
+    ASSERT_TRUE(WaitFor([&] { return kept.GetSocketState() == ESOCKET_IDLE; })) << kept.Trace();
+    EXPECT_EQ(-1, kept.GetSocketHandle());
+
+    // The next request runs on a fresh connection and reads only its answer.
+    kept.Begin("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<int> states = kept.States();
+        return std::count(states.begin(), states.end(), ESOCKET_CONNECTED) == 2;
+    })) << kept.Trace();
+    EXPECT_TRUE(WaitFor([&] { return peer.Accepted() == 2; })) << "a fresh connection";
+    const std::string request = "GET /k HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_EQ(static_cast<int>(request.size()), kept.Send(request.data(), static_cast<int>(request.size())));
+    ASSERT_TRUE(WaitFor([&] { return kept.Saw(ESOCKET_SEND_DONE); })) << kept.Trace();
+    ASSERT_EQ(-2, kept.Recv(nullptr, 0));
+    ASSERT_TRUE(WaitFor([&] { return kept.GetSocketState() == ESOCKET_DATA_READY; })) << kept.Trace();
+    char buf[5] = {0};
+    ASSERT_EQ(5, kept.Recv(buf, 5));
+    EXPECT_EQ("HTTP/", std::string(buf, 5));
+    // Out of the table before its recording members go.
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
+}
+
+TEST_F(RunningManager, EmptyHostFailsAtOnceAndLeavesTheResolverToOthers) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    TrackedSocket empty, named;
+    // An unresolved name would take 30 s to fail with this time-out.
+    empty.SetTimeOut(60000);
+    Add(empty);
+    Add(named);
+    empty.Begin("", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return empty.Saw(ESOCKET_CONNECT_FAILED); })) << empty.Trace();
+    EXPECT_EQ((std::vector<int>{ESOCKET_CONNECT_FAILED}), empty.States());
+
+    named.Begin("localhost", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return named.Saw(ESOCKET_CONNECTED); })) << named.Trace();
+    CVDNSParse* parser = CVDNSParse::GetInstance();
+    ASSERT_NE(nullptr, parser);
+    int emptyTasks = 0;
+    parser->m_mutex.Lock();
+    for (int i = 0; i < parser->m_arrTasks.GetSize(); ++i) emptyTasks += parser->m_arrTasks[i].szHost[0] == '\0';
+    parser->m_mutex.Unlock();
+    EXPECT_EQ(0, emptyTasks) << "the empty name is never queued";
+    EXPECT_EQ(1, man.RemoveSocket(&named));
+    EXPECT_EQ(1, man.RemoveSocket(&empty));
+}
+
+TEST_F(RunningManager, FailedSendIsAnnouncedAsAClosedConnection) {
+    int fds[2];
+    ASSERT_EQ(0, socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds));
+    fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    close(fds[1]);
+    TrackedSocket s;
+    s.Adopt(fds[0]);
+    Add(s);
+    EXPECT_EQ(-1, s.Send("x", 1));
+    ASSERT_TRUE(WaitFor([&] { return !s.States().empty(); }));
+    EXPECT_EQ((std::vector<int>{ESOCKET_RECV_ERROR}), s.States()) << "a failed send is not announced as sent";
+    ASSERT_EQ(1, man.RemoveSocket(&s));
+}
+
+namespace {
+
+// A socket whose failure callback takes it out of the table and deletes it.
+struct Leaver {
+    CVSocketMan* man;
+    CVSocket* socket;
+    std::atomic<int> calls;
+    std::atomic<int> removed;
+};
+
+int LeaveAndDelete(void* context) {
+    Leaver* l = static_cast<Leaver*>(context);
+    ++l->calls;
+    if (l->socket == nullptr) return 0;
+    l->removed.store(l->man->RemoveSocket(l->socket));
+    delete l->socket;
+    l->socket = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(RunningManager, SocketDeletedInItsFailureCallbackIsNotTouchedAgain) {
+    Leaver l;
+    l.man = &man;
+    l.socket = new CVSocket;
+    l.calls.store(0);
+    l.removed.store(-1);
+    // A host too long to keep fails while the worker carries out the actions;
+    // a second connection waits behind the first in the same pass.
+    CVString host(std::string(299, 'h').c_str());
+    l.socket->Create(VSOCK_TCP, &l, LeaveAndDelete);
+    l.socket->Connect(host, 80);
+    l.socket->Connect(host, 80);
+    Add(*l.socket);
+    ASSERT_TRUE(WaitFor([&] { return l.calls.load() > 0; }));
+
+    // The worker goes on serving the others.
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    TrackedSocket after;
+    Add(after);
+    after.Begin("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return after.Saw(ESOCKET_CONNECTED); })) << after.Trace();
+    EXPECT_EQ(1, l.calls.load()) << "one announcement for the deleted socket";
+    EXPECT_EQ(1, l.removed.load());
+    EXPECT_EQ(1, man.GetSocketCount());
+    EXPECT_EQ(1, man.RemoveSocket(&after));
 }

@@ -24,6 +24,15 @@ public:
         _palex_zu::CVString name(host);
         Connect(name, port);
     }
+    // Takes fd as an established connection, with the recording callback
+    // and nothing queued. Call before the socket joins a manager.
+    void Adopt(int fd) {
+        m_begun = Clock::now();
+        m_pfnStateChanged = OnState;
+        m_pObj = this;
+        m_nSocket = fd;
+        m_eState = _palex_zu::ESOCKET_CONNECTED;
+    }
     // Runs on the worker thread after each recorded state.
     void React(std::function<void(TrackedSocket&, int)> reaction) { m_react = std::move(reaction); }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "vos/vos.h"
+#include "support/AndroidLog.h"
 
 namespace {
 
@@ -58,10 +59,11 @@ TEST(Observable, NotifiesNewestFirstAndKeepsDuplicates) {
 }
 
 TEST(NetStateObservable, IsOneInstanceAndLogsEachLookup) {
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     CVNetStateObservable* first = CVNetStateObservable::getInstance();
     CVNetStateObservable* second = CVNetStateObservable::getInstance();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     ASSERT_NE(nullptr, first);
     EXPECT_EQ(first, second);
     EXPECT_EQ(first, CVNetStateObservable::_instance);
@@ -75,9 +77,10 @@ TEST(NetStateObservable, TheNativeReportCallsEveryRegisteredFunction) {
     observable->addObserver(&observer);
     observable->addObserver(&observer);
     g_netCalls = 0;
+    vostest::ShowEveryAndroidLogEntry();
     testing::internal::CaptureStderr();
     Java_com_palex_zu_VDeviceAPI_onNetworkStateChanged(nullptr, nullptr);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = vostest::AndroidLog(testing::internal::GetCapturedStderr());
     EXPECT_EQ(2, g_netCalls);
     EXPECT_NE(std::string::npos, err.find("D/CVUtilsTelephony: update\n")) << err;
     observable->deleteObserver(&observer);

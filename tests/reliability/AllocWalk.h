@@ -69,19 +69,8 @@ unsigned long WalkBoth(const char* what, Step&& step, unsigned long limit = 400)
 #define RELIABILITY_REQUIRE_HOOK() \
     if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "allocation hook not compiled in"
 
-// The units of a string as the test's reference type; a string without a
-// buffer reads as empty.
-inline std::u16string Text(const _palex_zu::CVString& s) {
-    const unsigned short* p = s;
-    if (p == nullptr) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()));
-}
-
-// A CVString holding the UTF-16 form of a UTF-8 literal.
-inline _palex_zu::CVString Str(const std::string& utf8) {
-    const std::u16string t = vostest::U16(utf8.c_str());
-    return _palex_zu::CVString(vostest::Units(t));
-}
+using vostest::Str;
+using vostest::Text;
 
 }  // namespace reliability
 

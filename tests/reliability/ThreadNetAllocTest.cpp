@@ -14,6 +14,7 @@ using namespace _palex_zu;
 using reliability::FailMode;
 using reliability::RunFailingAt;
 using reliability::WalkBoth;
+using vostest::Str;
 using vostest::U16;
 using vostest::Units;
 
@@ -24,11 +25,6 @@ std::atomic<int> g_ran{0};
 unsigned long CountRun(void*) {
     g_ran.fetch_add(1);
     return 0;
-}
-
-CVString Str(const char* ascii) {
-    const std::u16string t = U16(ascii);
-    return CVString(Units(t));
 }
 
 }  // namespace

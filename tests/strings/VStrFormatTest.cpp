@@ -11,6 +11,7 @@
 #include "vos/vos.h"
 
 using _palex_zu::CVString;
+using vostest::Text;
 using vostest::U16;
 using vostest::Units;
 
@@ -38,12 +39,6 @@ int Print(unsigned short* buffer, const unsigned short* format, ...) {
     const int n = vswprintf(buffer, format, args);
     va_end(args);
     return n;
-}
-
-std::u16string Text(const CVString& s) {
-    if (s.GetLength() == 0) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(static_cast<const unsigned short*>(s)),
-                          static_cast<size_t>(s.GetLength()));
 }
 
 std::u16string Repeat(char16_t c, size_t n) { return std::u16string(n, c); }

@@ -5,21 +5,12 @@
 #include "vos/vos.h"
 
 using _palex_zu::CVString;
+using vostest::Str;
+using vostest::Text;
 using vostest::U16;
 using vostest::Units;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    if (s.GetLength() == 0) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(static_cast<const unsigned short*>(s)),
-                          static_cast<size_t>(s.GetLength()));
-}
-
-CVString Str(const char* utf8) {
-    const std::u16string text = U16(utf8);
-    return CVString(Units(text));
-}
 
 bool HasNoBuffer(const CVString& s) { return static_cast<const unsigned short*>(s) == nullptr; }
 

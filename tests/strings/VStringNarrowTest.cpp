@@ -11,16 +11,11 @@
 
 using _palex_zu::CVCMMap;
 using _palex_zu::CVString;
+using vostest::Text;
 using vostest::U16;
 using vostest::Units;
 
 namespace {
-
-std::u16string Text(const CVString& s) {
-    if (s.GetLength() == 0) return std::u16string();
-    return std::u16string(reinterpret_cast<const char16_t*>(static_cast<const unsigned short*>(s)),
-                          static_cast<size_t>(s.GetLength()));
-}
 
 int Print(unsigned short* buffer, const unsigned short* format, ...) {
     va_list args;

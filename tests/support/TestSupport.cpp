@@ -34,6 +34,21 @@ std::u16string U16(const char* utf8) {
     return conv.from_bytes(utf8);
 }
 
+std::u16string Text(const _palex_zu::CVString& s) {
+    const unsigned short* p = s;
+    if (p == nullptr) return std::u16string();
+    return std::u16string(reinterpret_cast<const char16_t*>(p), static_cast<size_t>(s.GetLength()));
+}
+
+_palex_zu::CVString Str(const std::string& utf8) {
+    const std::u16string units = U16(utf8.c_str());
+    return _palex_zu::CVString(Units(units));
+}
+
+_palex_zu::CVString Str(const char16_t* units) {
+    return _palex_zu::CVString(reinterpret_cast<const unsigned short*>(units));
+}
+
 #ifdef VOS_TEST_HOOKS
 bool AllocHookAvailable() { return true; }
 void FailAllocationAt(unsigned long n, bool fromThereOn) { VMemHook_FailAt(n, fromThereOn ? 1 : 0); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "vos/vos.h"
+
 namespace vostest {
 
 // A fresh directory under the system's temporary directory, removed with its
@@ -41,6 +43,13 @@ std::u16string U16(const char* utf8);
 inline const unsigned short* Units(const std::u16string& s) {
     return reinterpret_cast<const unsigned short*>(s.c_str());
 }
+
+// The units of a string as the tests' reference type; a string without a
+// buffer reads as empty.
+std::u16string Text(const _palex_zu::CVString& s);
+// A CVString holding the UTF-16 form of a UTF-8 text, or of UTF-16 units.
+_palex_zu::CVString Str(const std::string& utf8);
+_palex_zu::CVString Str(const char16_t* units);
 
 // True when the allocation-failure hook is compiled into the library.
 bool AllocHookAvailable();

@@ -104,6 +104,17 @@ TEST(VEvent, TimedWaitChecksEvery10Milliseconds) {
 }
 #endif
 
+TEST(VEvent, LimitsOf2To31MillisecondsAndMoreLookAtTheEvent) {
+    for (unsigned int timeout : {0x80000000u, 0xFFFFFFFEu}) {
+        for (int manual : {0, 1}) {
+            CVEvent e;
+            ASSERT_EQ(1, e.CreateEvent(manual, nullptr));
+            e.SetEvent();
+            EXPECT_EQ(1, e.Wait(timeout)) << "timeout " << timeout << " manual " << manual;
+        }
+    }
+}
+
 TEST(VEvent, SignalFromAnotherThreadWakesWaiter) {
     for (unsigned int timeout : {VWAIT_INFINITE, 600000u}) {
         CVEvent e;

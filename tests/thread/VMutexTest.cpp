@@ -61,10 +61,30 @@ TEST(VMutex, TimedLockOnHeldMutexMakesFloorTimeoutBy10PlusOneAttempts) {
         EXPECT_EQ(0, m.Lock(c.timeout)) << "timeout " << c.timeout;
         EXPECT_EQ(c.sleeps, VPollHook_SleepCount()) << "timeout " << c.timeout;
     }
-    // A limit that reads as a negative 32-bit number still makes one attempt.
-    VPollHook_Reset();
-    EXPECT_EQ(0, m.Lock(0x80000000u));
-    EXPECT_EQ(0u, VPollHook_SleepCount());
+}
+
+TEST(VMutex, LimitsOf2To31MillisecondsAndMoreWaitForTheMutex) {
+    CVMutex m;
+    m.Create(nullptr);
+    for (unsigned int timeout : {0x80000000u, 0xFFFFFFFEu}) {
+        std::atomic<int> result{-1};
+        std::thread holder([&] {
+            m.Lock();
+            std::thread waiter([&] {
+                const int r = m.Lock(timeout);
+                if (r == 1) m.Unlock();
+                result = r;
+            });
+            // Released only once the waiter has polled a few times: a limit
+            // taken as negative would have given up by then.
+            const unsigned long start = VPollHook_TotalSleeps();
+            EXPECT_TRUE(vostest::WaitFor([&] { return result.load() != -1 || VPollHook_TotalSleeps() >= start + 3; }));
+            m.Unlock();
+            waiter.join();
+        });
+        holder.join();
+        EXPECT_EQ(1, result.load()) << "timeout " << timeout << " must wait for the mutex";
+    }
 }
 #endif
 

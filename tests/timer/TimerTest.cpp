@@ -85,6 +85,28 @@ protected:
 
 }  // namespace
 
+// Defined first, so that it runs before anything else creates the timer
+// lock: threads that make the first timer calls at the same moment share
+// one lock (the thread sanitizer build sees a second creation racing the
+// first), and every timer they set is kept.
+TEST(TimerFirstCalls, ConcurrentFirstCallsShareOneLock) {
+    const int kThreads = 8;
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&go, i] {
+            while (!go.load()) std::this_thread::yield();
+            EXPECT_EQ(0, CVTimer::SetTimer(100 + i, Record, nullptr, 600000, 0, 1));
+        });
+    }
+    go = true;
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(kThreads, Size());
+    EXPECT_EQ(kThreads, SlotsInUse());
+    CVTimer::KillAll();
+    EXPECT_TRUE(vostest::WaitFor([] { return ThreadRecord() == nullptr; }));
+}
+
 TEST_F(TimerTest, IdsAndTableLimits) {
     EXPECT_EQ(-1, CVTimer::SetTimer(0, Record, nullptr, 1000, 0, 1));
     for (unsigned long id = 1; id <= 50; ++id) {
@@ -105,6 +127,22 @@ TEST_F(TimerTest, IdsAndTableLimits) {
     EXPECT_EQ(0, CVTimer::SetTimer(51, Record, nullptr, 600000, 0, 1));
     EXPECT_EQ(6, SlotOf(51));
     EXPECT_EQ(50, SlotsInUse());
+}
+
+TEST_F(TimerTest, ATimerWhoseThreadCannotStartIsNotSet) {
+    if (!vostest::AllocHookAvailable()) GTEST_SKIP() << "needs a test-hook build";
+    {
+        vostest::AllocHookGuard guard;
+        // The thread's record is the only allocation SetTimer makes.
+        vostest::FailAllocationAt(1, true);
+        EXPECT_GT(0, CVTimer::SetTimer(8, Record, nullptr, 100, 0, 1)) << "a timer that cannot fire reported set";
+    }
+    EXPECT_EQ(-1, SlotOf(8));
+    EXPECT_EQ(0, Size());
+    EXPECT_TRUE(ThreadGone());
+    // With memory back the same timer is set and fires.
+    ASSERT_EQ(0, CVTimer::SetTimer(8, Record, nullptr, 100, 0, 1));
+    EXPECT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
 }
 
 TEST_F(TimerTest, ResettingKeepsTheSlotAndRestartsTheCount) {

@@ -3,6 +3,10 @@
 #include <android/log.h>
 #include <new>
 #include <pthread.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "vbase/VLockGuard.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -21,11 +25,50 @@ namespace {
 // and needing no Create of its own.
 pthread_mutex_t s_leakLock = PTHREAD_MUTEX_INITIALIZER;
 
-class LeakLock {
+typedef CVLockGuard<pthread_mutex_t> CVLeakLock;
+
+// A copy of a registry's records as a check found them. The registry's own
+// table moves and shifts with every later registration, which may come from
+// any thread the moment the lock is released; the copy stays as it is until
+// the next check of the same registry replaces it. Like the registries'
+// tables, it comes from the heap directly, not through CVMem.
+class CVLeakSnapshot {
 public:
-    LeakLock() { pthread_mutex_lock(&s_leakLock); }
-    ~LeakLock() { pthread_mutex_unlock(&s_leakLock); }
+    CVLeakSnapshot() : m_pRecords(nullptr), m_nCapacity(0) {}
+    ~CVLeakSnapshot() { free(m_pRecords); }
+
+    // Called with s_leakLock held. Hands out the copy of the registry's
+    // records, or null when it has none or no copy can be had.
+    int Take(CVLeakInfoManager& mgr, _VLeakInfo*& records, int& count, int& peakSize) {
+        _VLeakInfo* table = nullptr;
+        const int found = mgr.CheckLeak(table, count, peakSize);
+        records = nullptr;
+        if (!found) return 0;
+        if (count > m_nCapacity) {
+            _VLeakInfo* grown = static_cast<_VLeakInfo*>(malloc(static_cast<size_t>(count) * sizeof(_VLeakInfo)));
+            if (grown == nullptr) {
+                count = 0;
+                return 0;
+            }
+            free(m_pRecords);
+            m_pRecords = grown;
+            m_nCapacity = count;
+        }
+        memcpy(m_pRecords, table, static_cast<size_t>(count) * sizeof(_VLeakInfo));
+        records = m_pRecords;
+        return 1;
+    }
+
+private:
+    CVLeakSnapshot(const CVLeakSnapshot&);
+    CVLeakSnapshot& operator=(const CVLeakSnapshot&);
+
+    _VLeakInfo* m_pRecords;
+    int m_nCapacity;
 };
+
+CVLeakSnapshot s_memSnapshot;
+CVLeakSnapshot s_fileSnapshot;
 
 const char kLogTag[] = "vos";
 
@@ -84,22 +127,22 @@ void CVException::SetLastError(CVErrorInfo /*info*/) {}
 int CVException::GetLastError() { return 0; }
 
 int CVException::RegisterMemoryLeak(void* p, unsigned int size, const char* file, unsigned int line) {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     return m_cMemLeakMgr.RegisterLeak(p, size, file, static_cast<int>(line));
 }
 
 int CVException::UnregisterMemoryLeak(void* p) {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     return m_cMemLeakMgr.UnRegisterLeak(p);
 }
 
 int CVException::CheckMemoryLeak(_VLeakInfo*& records, int& count, int& peakSize) {
-    LeakLock lock;
-    return m_cMemLeakMgr.CheckLeak(records, count, peakSize);
+    CVLeakLock lock(s_leakLock);
+    return s_memSnapshot.Take(m_cMemLeakMgr, records, count, peakSize);
 }
 
 int CVException::PrintMemoryLeak() {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     const CVLeakInfoManager& mgr = m_cMemLeakMgr;
     for (int32_t i = 0; i < mgr.m_nCount; ++i) {
         const _VLeakInfo& r = mgr.m_pLeakInfo[i];
@@ -113,23 +156,23 @@ int CVException::PrintMemoryLeak() {
 }
 
 int CVException::RegisterFileLeak(CVFile* file, const char* sourceFile, unsigned int line) {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     return m_cFileLeakMgr.RegisterLeak(file, 1, sourceFile, static_cast<int>(line));
 }
 
 int CVException::UnregisterFileLeak(CVFile* file) {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     return m_cFileLeakMgr.UnRegisterLeak(file);
 }
 
 int CVException::CheckFileLeak(_VLeakInfo*& records, int& count) {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     int peakSize = 0;
-    return m_cFileLeakMgr.CheckLeak(records, count, peakSize);
+    return s_fileSnapshot.Take(m_cFileLeakMgr, records, count, peakSize);
 }
 
 int CVException::PrintFileLeak() {
-    LeakLock lock;
+    CVLeakLock lock(s_leakLock);
     const CVLeakInfoManager& mgr = m_cFileLeakMgr;
     for (int32_t i = 0; i < mgr.m_nCount; ++i) {
         const _VLeakInfo& r = mgr.m_pLeakInfo[i];

@@ -4,6 +4,8 @@
 #include "vos/VException.h"
 #include "vos/VFile.h"
 #include "vos/VMsg.h"
+#include "vbase/VLockGuard.h"
+#include "vbase/VOnce.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -40,33 +42,41 @@ void ShutDown() {
 uint32_t CVVos::m_ulRefCnt = 0;
 CVMutex CVVos::m_cRefMutex;
 
+namespace {
+// The reference lock is created exactly once, by the first call whichever
+// thread makes it, and kept: two threads making the first call together
+// must not both create it, and re-creating a lock that another thread may
+// be waiting on would be unsafe.
+VOnceFlag s_refLockOnce = PTHREAD_ONCE_INIT;
+
+void CreateRefLock() { CVVos::m_cRefMutex.Create(kRefMutexName); }
+
+CVMutex& RefLock() {
+    VCallOnce(s_refLockOnce, CreateRefLock);
+    return CVVos::m_cRefMutex;
+}
+}  // namespace
+
 // The start-up and shut-down run with the reference lock held, so a caller
 // that overlaps the first start or the last stop waits for its outcome
 // instead of being told the library is up while it is still starting (or
-// failing to). The lock is created once and kept: re-creating a lock that
-// another thread may be waiting on would be unsafe.
+// failing to).
 int CVVos::GlobalInit(const _VosEnv_t& env) {
-    if (m_cRefMutex.GetHandle() == 0) m_cRefMutex.Create(kRefMutexName);
-    m_cRefMutex.Lock(0xFFFFFFFF);
-    int result = 1;
-    if (m_ulRefCnt == 0) {
-        result = StartUp();
-        if (result) m_ulRefCnt = 1;
-    } else {
+    CVLockGuard<CVMutex> lock(RefLock());
+    if (m_ulRefCnt != 0) {
         ++m_ulRefCnt;
+        return 1;
     }
-    m_cRefMutex.Unlock();
+    const int result = StartUp();
+    if (result) m_ulRefCnt = 1;
     return result;
 }
 
 void CVVos::GlobalUnInit() {
-    if (m_cRefMutex.GetHandle() == 0) return;
-    m_cRefMutex.Lock(0xFFFFFFFF);
-    if (m_ulRefCnt > 0) {
-        --m_ulRefCnt;
-        if (m_ulRefCnt == 0) ShutDown();
-    }
-    m_cRefMutex.Unlock();
+    CVLockGuard<CVMutex> lock(RefLock());
+    if (m_ulRefCnt == 0) return;
+    --m_ulRefCnt;
+    if (m_ulRefCnt == 0) ShutDown();
 }
 
 VOS_NAMESPACE_END

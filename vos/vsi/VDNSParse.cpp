@@ -70,9 +70,14 @@ void CVDNSParse::AddDNSTask(tag_DomainParam& task) {
     CVString name = HostOf(task);
     const unsigned short* key = name;
     CVString queued;
-    if (key == nullptr || !m_mapNames.Lookup(key, queued)) {
-        if (key != nullptr) m_mapNames.SetAt(key, key);
-        m_arrTasks.Add(task);
+    // An empty name is never looked up, so it is not queued either: the
+    // socket worker fails such a connection itself, and a queue that took it
+    // on every pass would hold back every other name. A name whose entry in
+    // the map could not be made is not queued now, so that the queue never
+    // holds one name twice; the worker asks again on its next pass.
+    if (key != nullptr && name.GetLength() > 0 && !m_mapNames.Lookup(key, queued)) {
+        m_mapNames.SetAt(key, key);
+        if (m_mapNames.Lookup(key, queued) && m_arrTasks.Add(task) == -1) m_mapNames.RemoveKey(key);
     }
     m_mutex.Unlock();
 }

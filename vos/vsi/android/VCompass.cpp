@@ -29,8 +29,7 @@ static void VCompass_SetHandle(_VJavaHandle_t* handle) {
 int CVCompass::Init() {
     if (VCompass_Handle() != nullptr) return 1;
     m_bHaveCompass = 1;
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
@@ -41,7 +40,7 @@ int CVCompass::Init() {
         return 0;
     }
     VCompass_SetHandle(handle);
-    const char* failure = VJavaHandle_Fill(env, handle, "com/palex/zu/VCompass", "()V");
+    const char* failure = VJavaHandle_Fill(env, handle, VJNI_CLASS_COMPASS, "()V");
     if (failure != nullptr) {
         // A record whose object can be stopped goes through UnInit; one that
         // cannot is released here, so that no half-made record stays behind
@@ -62,14 +61,13 @@ int CVCompass::Init() {
     m_infoMutex.Unlock();
     env->SetIntField(handle->obj, handle->jniDataField, 0);
     env->CallVoidMethod(handle->obj, handle->initMethod);
-    VJavaHandle_TakeException(env);
+    VJni_TakeException(env);
     return 1;
 }
 
 int CVCompass::UnInit() {
     m_bHaveCompass = 0;
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
@@ -83,7 +81,7 @@ int CVCompass::UnInit() {
     }
     if (handle->jniDataField != nullptr) env->SetIntField(handle->obj, handle->jniDataField, 0);
     env->CallVoidMethod(handle->obj, handle->unInitMethod);
-    VJavaHandle_TakeException(env);
+    VJni_TakeException(env);
     VCompass_SetHandle(nullptr);
     VJavaHandle_Release(env, handle);
     return 1;
@@ -108,8 +106,7 @@ void CVCompass::SetCompassInfo(const tagCompassInfo& info) {
 VOS_NAMESPACE_END
 
 void Java_com_palex_zu_VCompass_updateCompass(JNIEnv* /*env*/, jobject /*obj*/, jint value) {
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = _palex_zu::VJni_Env();
     if (env == nullptr) {
         _palex_zu::VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return;

@@ -8,6 +8,7 @@
 
 #include "vos/VDefine.h"
 #include "vos/VString.h"
+#include "vsi/android/VJniHelper.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -23,7 +24,7 @@ public:
     jmethodID Method() const { return m_method; }
 
     // Describes and clears a pending Java exception; true when there was one.
-    bool TakeException() const;
+    bool TakeException() const { return VJni_TakeException(m_env); }
     // A Java string of the units of s as they are; null when s is empty and
     // the string cannot be made.
     jstring NewString(const CVString& s) const;
@@ -37,8 +38,26 @@ private:
     jmethodID m_method;
 };
 
-// Describes and clears a pending Java exception of env; true when there was one.
-bool VDevice_TakeException(JNIEnv* env);
+// The Java strings of up to four CVString arguments of one call, made from
+// their units as they are and deleted with the holder.
+class CVDeviceStringArgs {
+public:
+    CVDeviceStringArgs(const CVDeviceCall& call, const CVString* const* strings, int count);
+    ~CVDeviceStringArgs();
+
+    // False when a string could not be made (the OutOfMemoryError is taken).
+    bool IsReady() const { return m_nMade == m_nCount; }
+    const jvalue* Values() const { return m_values; }
+
+private:
+    CVDeviceStringArgs(const CVDeviceStringArgs&);
+    CVDeviceStringArgs& operator=(const CVDeviceStringArgs&);
+
+    JNIEnv* m_env;
+    jvalue m_values[4];
+    int m_nCount;
+    int m_nMade;
+};
 
 // Calls a "()Ljava/lang/String;" method; 1 with out replaced, or 0 with out
 // unchanged when the method is missing, throws or returns null.

@@ -1,21 +1,13 @@
 #include "vos/VThread.h"
 
 #include "VPoll.h"
+#include "VThreadRecord.h"
 
 #include "vos/VMem.h"
 
 VOS_NAMESPACE_BEGIN
 
 namespace {
-
-// The event's state, shared by the signalling and the waiting threads; every
-// change of the count is atomic.
-struct tagVEventRecord {
-    int32_t nCount;        // pending signals, 0 when not signalled
-    int32_t bManualReset;  // non-zero: stays signalled until ResetEvent
-};
-
-static_assert(sizeof(tagVEventRecord) == 8, "event record is two 32-bit words");
 
 inline tagVEventRecord* Record(void* handle) { return static_cast<tagVEventRecord*>(handle); }
 
@@ -68,7 +60,9 @@ int CVEvent::Wait(unsigned int timeoutMs) {
         while (!TryPass(rec)) VPollSleep();
         return 1;
     }
-    for (int32_t remaining = static_cast<int32_t>(timeoutMs); remaining >= 0; remaining -= 10) {
+    // Counted in 64 bits: a limit of 2^31 ms or more is a long wait, not a
+    // negative one that would give up without looking.
+    for (int64_t remaining = timeoutMs; remaining >= 0; remaining -= 10) {
         if (TryPass(rec)) return 1;
         VPollSleep();
     }

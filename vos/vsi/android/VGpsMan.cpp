@@ -3,7 +3,9 @@
 #include "vos/VException.h"
 #include "vos/VJni.h"
 #include "vos/VMem.h"
+#include "vbase/VLockGuard.h"
 #include "vsi/android/VJavaHandle.h"
+#include "vsi/android/VObserverWalk.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -33,6 +35,11 @@ struct CVGpsLocks {
         CVGpsMan::m_obMutex.Create();
     }
 } s_gpsLocks;
+
+// The notifications under way, guarded by m_obMutex: an observer may detach
+// itself or others during its OnGpsUpdate, and every other observer is
+// still called exactly once.
+CVObserverWalk* s_pGpsWalks = nullptr;
 }  // namespace
 
 // m_hHandle and m_IsPause are read on the reporting Java thread while host
@@ -41,12 +48,11 @@ static _VJavaHandle_t* VGps_Handle() { return __atomic_load_n(&CVGpsMan::m_hHand
 static void VGps_SetHandle(_VJavaHandle_t* handle) { __atomic_store_n(&CVGpsMan::m_hHandle, handle, __ATOMIC_RELEASE); }
 
 static void VGps_DropObservers() {
-    CVGpsMan::m_obMutex.Lock();
-    if (CVGpsMan::m_pObservers != nullptr) {
-        VDelete(CVGpsMan::m_pObservers);
-        CVGpsMan::m_pObservers = nullptr;
-    }
-    CVGpsMan::m_obMutex.Unlock();
+    CVLockGuard<CVMutex> lock(CVGpsMan::m_obMutex);
+    if (CVGpsMan::m_pObservers == nullptr) return;
+    VDelete(CVGpsMan::m_pObservers);
+    CVGpsMan::m_pObservers = nullptr;
+    CVObserverWalk::Cleared(s_pGpsWalks);
 }
 
 // Undoes a failed start: a later Initialize must start afresh rather than
@@ -62,18 +68,19 @@ static int VGps_FailStart(JNIEnv* env, const char* message, unsigned int line) {
 
 int CVGpsMan::Initialize() {
     if (VGps_Handle() != nullptr) return 1;
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
     }
     m_eGpsPortState = VGPS_PORT_STATE_NONE;
 
-    m_obMutex.Lock();
-    if (m_pObservers == nullptr) m_pObservers = VNew<CVGpsObserverArray>(1, __FILE__, __LINE__);
-    const bool haveObservers = m_pObservers != nullptr;
-    m_obMutex.Unlock();
+    bool haveObservers = false;
+    {
+        CVLockGuard<CVMutex> lock(m_obMutex);
+        if (m_pObservers == nullptr) m_pObservers = VNew<CVGpsObserverArray>(1, __FILE__, __LINE__);
+        haveObservers = m_pObservers != nullptr;
+    }
     if (!haveObservers) {
         UnInitialize();
         VDevice_RecordError("Error:cannot create m_pObservers", __FILE__, __LINE__);
@@ -83,19 +90,18 @@ int CVGpsMan::Initialize() {
     _VJavaHandle_t* handle = VJavaHandle_Allocate();
     if (handle == nullptr) return VGps_FailStart(env, "Error:cannot create m_hHandle", __LINE__);
     VGps_SetHandle(handle);
-    const char* failure = VJavaHandle_Fill(env, handle, "com/palex/zu/VGps", "()Z");
+    const char* failure = VJavaHandle_Fill(env, handle, VJNI_CLASS_GPS, "()Z");
     if (failure != nullptr) return VGps_FailStart(env, failure, __LINE__);
 
     env->SetIntField(handle->obj, handle->jniDataField, 0);
     const jboolean started = env->CallBooleanMethod(handle->obj, handle->initMethod);
-    if (VJavaHandle_TakeException(env) || !started) return VGps_FailStart(env, nullptr, __LINE__);
+    if (VJni_TakeException(env) || !started) return VGps_FailStart(env, nullptr, __LINE__);
     __atomic_store_n(&m_IsPause, 0, __ATOMIC_RELEASE);
     return 1;
 }
 
 int CVGpsMan::UnInitialize() {
-    JNIEnv* env = nullptr;
-    JVMContainer::GetEnvironment(&env);
+    JNIEnv* env = VJni_Env();
     if (env == nullptr) {
         VDevice_RecordError("Error:cannot get Env", __FILE__, __LINE__);
         return 0;
@@ -113,7 +119,7 @@ int CVGpsMan::UnInitialize() {
     }
     if (handle->jniDataField != nullptr) env->SetIntField(handle->obj, handle->jniDataField, 0);
     jboolean stopped = env->CallBooleanMethod(handle->obj, handle->unInitMethod);
-    if (VJavaHandle_TakeException(env)) stopped = JNI_FALSE;
+    if (VJni_TakeException(env)) stopped = JNI_FALSE;
     VGps_SetHandle(nullptr);
     VJavaHandle_Release(env, handle);
     return stopped ? 1 : 0;
@@ -121,47 +127,35 @@ int CVGpsMan::UnInitialize() {
 
 int CVGpsMan::AttachGpsObserver(CVGpsObserver* observer) {
     if (observer == nullptr) return 0;
-    m_obMutex.Lock();
-    int result = 0;
-    if (m_pObservers != nullptr) {
-        result = 1;
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) {
-            if ((*m_pObservers)[i] == observer) {
-                result = 0;
-                break;
-            }
-        }
-        if (result == 1 && m_pObservers->Add(observer) < 0) result = 0;
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return 0;
+    const int count = m_pObservers->GetSize();
+    for (int i = 0; i < count; ++i) {
+        if ((*m_pObservers)[i] == observer) return 0;
     }
-    m_obMutex.Unlock();
-    return result;
+    return m_pObservers->Add(observer) < 0 ? 0 : 1;
 }
 
 int CVGpsMan::DetachGpsObserver(CVGpsObserver* observer) {
-    m_obMutex.Lock();
-    int result = 0;
-    if (m_pObservers != nullptr) {
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) {
-            if ((*m_pObservers)[i] == observer) {
-                m_pObservers->RemoveAt(i);
-                result = 1;
-                break;
-            }
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return 0;
+    const int count = m_pObservers->GetSize();
+    for (int i = 0; i < count; ++i) {
+        if ((*m_pObservers)[i] == observer) {
+            m_pObservers->RemoveAt(i);
+            CVObserverWalk::Removed(s_pGpsWalks, i);
+            return 1;
         }
     }
-    m_obMutex.Unlock();
-    return result;
+    return 0;
 }
 
 void CVGpsMan::NotifyObserver() {
-    m_obMutex.Lock();
-    if (m_pObservers != nullptr) {
-        const int count = m_pObservers->GetSize();
-        for (int i = 0; i < count; ++i) (*m_pObservers)[i]->OnGpsUpdate(&m_GpsLastDetailInfo);
-    }
-    m_obMutex.Unlock();
+    CVLockGuard<CVMutex> lock(m_obMutex);
+    if (m_pObservers == nullptr) return;
+    // Observers attached during the walk wait for the next fix.
+    CVObserverWalk walk(s_pGpsWalks, m_pObservers->GetSize());
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) (*m_pObservers)[i]->OnGpsUpdate(&m_GpsLastDetailInfo);
 }
 
 // Takes value over into slot; true when it differed. A NaN never equals
@@ -173,11 +167,12 @@ static bool VGps_Take(T& slot, const T& value) {
     return changed;
 }
 
-void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
-    if (VGps_Handle() == nullptr || __atomic_load_n(&m_IsPause, __ATOMIC_ACQUIRE) != 0) return;
+// Takes the fix over into the last fix under the fix lock; true when any
+// field differed.
+static bool VGps_TakeFix(const CVGpsDetailInfo& info) {
+    CVLockGuard<CVMutex> lock(CVGpsMan::m_pMutex);
+    CVGpsDetailInfo& last = CVGpsMan::m_GpsLastDetailInfo;
     bool changed = false;
-    m_pMutex.Lock();
-    CVGpsDetailInfo& last = m_GpsLastDetailInfo;
     changed |= VGps_Take(last.m_nState, info.m_nState);
     changed |= VGps_Take(last.m_fValue1, info.m_fValue1);
     changed |= VGps_Take(last.m_fValue2, info.m_fValue2);
@@ -190,18 +185,20 @@ void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
     last.m_time = info.m_time;
     changed |= VGps_Take(last.m_nExtra, info.m_nExtra);
     changed |= VGps_Take(last.m_sValue6, info.m_sValue6);
-    m_pMutex.Unlock();
+    return changed;
+}
+
+void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
+    if (VGps_Handle() == nullptr || __atomic_load_n(&m_IsPause, __ATOMIC_ACQUIRE) != 0) return;
     // The fix lock is released first: the two locks are never held together.
-    if (changed) NotifyObserver();
+    if (VGps_TakeFix(info)) NotifyObserver();
 }
 
 CVGpsDetailInfo CVGpsMan::GetLastLocation() {
     // Under the fix lock, so that a fix being written is never handed out half
     // old and half new.
-    m_pMutex.Lock();
-    const CVGpsDetailInfo copy = m_GpsLastDetailInfo;
-    m_pMutex.Unlock();
-    return copy;
+    CVLockGuard<CVMutex> lock(m_pMutex);
+    return m_GpsLastDetailInfo;
 }
 
 int CVGpsMan::Pause(int pause) { return __atomic_exchange_n(&m_IsPause, pause, __ATOMIC_ACQ_REL); }

@@ -13,13 +13,6 @@ void VDevice_RecordError(const char* message, const char* file, unsigned int lin
     CVException::SetLastError(const_cast<char*>(message), kDeviceModuleTag, file, line);
 }
 
-bool VJavaHandle_TakeException(JNIEnv* env) {
-    if (!env->ExceptionCheck()) return false;
-    env->ExceptionDescribe();
-    env->ExceptionClear();
-    return true;
-}
-
 _VJavaHandle_t* VJavaHandle_Allocate() {
     void* block = CVMem::Allocate(sizeof(_VJavaHandle_t), __FILE__, __LINE__);
     if (block == nullptr) return nullptr;
@@ -27,46 +20,44 @@ _VJavaHandle_t* VJavaHandle_Allocate() {
     return static_cast<_VJavaHandle_t*>(block);
 }
 
-const char* VJavaHandle_Fill(JNIEnv* env, _VJavaHandle_t* handle, const char* className,
+const char* VJavaHandle_Fill(JNIEnv* env, _VJavaHandle_t* handle, EVJniClass which,
                              const char* lifecycleSignature) {
     // A failed lookup leaves its error pending; it is cleared at once so that
     // the clean-up calls that follow run on a sound environment.
-    jclass cls = env->FindClass(className);
-    if (cls != nullptr) {
-        handle->cls = static_cast<jclass>(env->NewGlobalRef(cls));
-        env->DeleteLocalRef(cls);
+    {
+        CVJniLocal<jclass> cls(env, VJni_FindClass(env, which));
+        if (cls != nullptr) handle->cls = static_cast<jclass>(env->NewGlobalRef(cls));
     }
     if (handle->cls == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create cls";
     }
     handle->constructMethod = env->GetMethodID(handle->cls, "<init>", "()V");
     if (handle->constructMethod == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create constructMethod";
     }
-    jobject obj = env->NewObject(handle->cls, handle->constructMethod);
-    if (obj != nullptr && !env->ExceptionCheck()) {
-        handle->obj = env->NewGlobalRef(obj);
+    {
+        CVJniLocal<jobject> obj(env, env->NewObject(handle->cls, handle->constructMethod));
+        if (obj != nullptr && !env->ExceptionCheck()) handle->obj = env->NewGlobalRef(obj);
     }
-    if (obj != nullptr) env->DeleteLocalRef(obj);
     if (handle->obj == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create obj";
     }
     handle->initMethod = env->GetMethodID(handle->cls, "init", lifecycleSignature);
     if (handle->initMethod == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create initMethod";
     }
     handle->unInitMethod = env->GetMethodID(handle->cls, "unInit", lifecycleSignature);
     if (handle->unInitMethod == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create uninitMethod";
     }
     handle->jniDataField = env->GetFieldID(handle->cls, "mJniData", "I");
     if (handle->jniDataField == nullptr) {
-        VJavaHandle_TakeException(env);
+        VJni_TakeException(env);
         return "Error:cannot create jniDataField";
     }
     return nullptr;

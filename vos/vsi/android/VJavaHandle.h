@@ -7,6 +7,7 @@
 
 #include "vos/VDefine.h"
 #include "vos/VGpsMan.h"
+#include "vsi/android/VJniHelper.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -19,19 +20,17 @@ void VDevice_RecordError(const char* message, const char* file, unsigned int lin
 // A zero-filled record from the memory facade, or null.
 _VJavaHandle_t* VJavaHandle_Allocate();
 
-// Fills handle step by step: the class, the constructor, the object, the
+// Fills handle step by step: the class (resolved at start-up, else looked up
+// on the calling thread), the constructor, the object, the
 // "init" and "unInit" methods (both of signature lifecycleSignature) and the
 // int field "mJniData". Stops at the first step that fails and returns its
 // message (the steps before it stay filled); null when every step succeeded.
 // A failed lookup's Java exception is described and cleared.
-const char* VJavaHandle_Fill(JNIEnv* env, _VJavaHandle_t* handle, const char* className,
+const char* VJavaHandle_Fill(JNIEnv* env, _VJavaHandle_t* handle, EVJniClass which,
                              const char* lifecycleSignature);
 
 // Deletes the global references the record holds and frees it.
 void VJavaHandle_Release(JNIEnv* env, _VJavaHandle_t* handle);
-
-// Describes and clears a pending Java exception; true when there was one.
-bool VJavaHandle_TakeException(JNIEnv* env);
 
 VOS_NAMESPACE_END
 

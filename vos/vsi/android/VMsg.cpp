@@ -6,7 +6,8 @@
 #include "vos/VException.h"
 #include "vos/VJni.h"
 #include "vos/VMem.h"
-#include "vsi/android/VJniAttach.h"
+#include "vbase/VLockGuard.h"
+#include "vsi/android/VJniHelper.h"
 #include "vsi/android/VMsgRecord.h"
 
 VOS_NAMESPACE_BEGIN
@@ -27,32 +28,54 @@ void RecordError(const char* message, unsigned int line) {
 // with the shifted table.
 void RemovePairAt(tagVMsgRecord* rec, int index) {
     rec->m_arrObservers.RemoveAt(index, 1);
-    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
-        if (index < walk->nEnd) --walk->nEnd;
-        if (index < walk->nNext) --walk->nNext;
-    }
+    CVObserverWalk::Removed(rec->m_pWalks, index);
 }
 
-// The lock holder of the bus: every table change happens with it held.
-class CVMsgLock {
+// Empties the table; every delivery under way on this thread ends.
+void RemoveAllPairs(tagVMsgRecord* rec) {
+    rec->m_arrObservers.SetSize(0, -1);
+    CVObserverWalk::Cleared(rec->m_pWalks);
+}
+
+// Guards the hand-out of the record and its reference count. A plain
+// statically initialised mutex, so it needs no start-up of its own.
+pthread_mutex_t s_recordLock = PTHREAD_MUTEX_INITIALIZER;
+
+void FreeRecord(tagVMsgRecord* rec) {
+    rec->~tagVMsgRecord();
+    CVMem::Deallocate(rec);
+}
+
+// A reference to the bus record for the length of one operation. The bus
+// itself holds one reference while it is up; a delivery coming back from
+// Java while the last GlobalUnInit runs keeps the record alive until its
+// walk is over, and whoever drops the last reference frees the record.
+class CVMsgRef {
 public:
-    explicit CVMsgLock(tagVMsgRecord* rec) : m_pRec(rec) { m_pRec->m_cMutex.Lock(0xFFFFFFFF); }
-    ~CVMsgLock() { m_pRec->m_cMutex.Unlock(); }
+    CVMsgRef() : m_pRec(nullptr) {
+        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        m_pRec = VMsg_Record();
+        if (m_pRec != nullptr) ++m_pRec->m_nRefs;
+    }
+    ~CVMsgRef() { Release(m_pRec); }
+    tagVMsgRecord* Get() const { return m_pRec; }
+
+    static void Release(tagVMsgRecord* rec) {
+        if (rec == nullptr) return;
+        int last = 0;
+        {
+            CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+            last = --rec->m_nRefs == 0;
+        }
+        if (last) FreeRecord(rec);
+    }
 
 private:
-    tagVMsgRecord* m_pRec;
-    CVMsgLock(const CVMsgLock&);
-    CVMsgLock& operator=(const CVMsgLock&);
-};
+    CVMsgRef(const CVMsgRef&);
+    CVMsgRef& operator=(const CVMsgRef&);
 
-// A Java exception left pending makes the thread's next JNI call undefined;
-// the message bus reports it on the console and drops it.
-void DropPendingException(JNIEnv* env) {
-    if (env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        env->ExceptionClear();
-    }
-}
+    tagVMsgRecord* m_pRec;
+};
 
 }  // namespace
 
@@ -68,8 +91,12 @@ int CVMsg::GlobalInit() {
     rec->m_midPostMessage = nullptr;
     rec->m_clsVMsg = nullptr;
     rec->m_pWalks = nullptr;
+    rec->m_nRefs = 1;  // the bus's own, dropped by GlobalUnInit
     rec->m_cMutex.Create(kMutexName);
-    __atomic_store_n(&m_hMsg, static_cast<void*>(rec), __ATOMIC_RELEASE);
+    {
+        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        __atomic_store_n(&m_hMsg, static_cast<void*>(rec), __ATOMIC_RELEASE);
+    }
     if (!VMsg_JNI_InitEnv()) {
         GlobalUnInit();
         return 0;
@@ -81,13 +108,18 @@ void CVMsg::GlobalUnInit() {
     tagVMsgRecord* rec = VMsg_Record();
     if (rec == nullptr) return;
     VMsg_JNI_UnInitEnv();
-    __atomic_store_n(&m_hMsg, static_cast<void*>(nullptr), __ATOMIC_RELEASE);
-    // A message posted shortly before may be under delivery on the Java
-    // looper thread; the record must outlive that walk.
-    rec->m_cMutex.Lock(0xFFFFFFFF);
-    rec->m_cMutex.Unlock();
-    rec->~tagVMsgRecord();
-    CVMem::Deallocate(rec);
+    {
+        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        __atomic_store_n(&m_hMsg, static_cast<void*>(nullptr), __ATOMIC_RELEASE);
+    }
+    // The registrations go with the bus: a delivery that still holds the
+    // record, on the Java looper thread or in an Update on this very thread,
+    // calls no observer from here on.
+    {
+        CVLockGuard<CVMutex> lock(rec->m_cMutex);
+        RemoveAllPairs(rec);
+    }
+    CVMsgRef::Release(rec);
 }
 
 int CVMsg::PostMessage(unsigned int id, unsigned int wParam, int lParam) {
@@ -108,9 +140,10 @@ int CVMsg::SendMessage(unsigned int id, unsigned int wParam, int lParam) {
 }
 
 int CVMsg::AttachMsgObserver(unsigned int id, CVMsgObserver* observer) {
-    tagVMsgRecord* rec = VMsg_Record();
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (observer == nullptr || rec == nullptr || id <= kAllMsgs) return 0;
-    CVMsgLock lock(rec);
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
     const int size = rec->m_arrObservers.GetSize();
     for (int i = 0; i < size; ++i) {
         const _VMsgCmdIDObserverPair_t& pair = rec->m_arrObservers[i];
@@ -121,9 +154,10 @@ int CVMsg::AttachMsgObserver(unsigned int id, CVMsgObserver* observer) {
 }
 
 int CVMsg::DetachMsgObserver(unsigned int id, CVMsgObserver* observer) {
-    tagVMsgRecord* rec = VMsg_Record();
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (observer == nullptr || rec == nullptr || id <= kAllMsgs) return 0;
-    CVMsgLock lock(rec);
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
     const int size = rec->m_arrObservers.GetSize();
     for (int i = 0; i < size; ++i) {
         const _VMsgCmdIDObserverPair_t& pair = rec->m_arrObservers[i];
@@ -136,18 +170,20 @@ int CVMsg::DetachMsgObserver(unsigned int id, CVMsgObserver* observer) {
 }
 
 int CVMsg::AttachAllMsgsObserver(CVMsgObserver* observer) {
-    tagVMsgRecord* rec = VMsg_Record();
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (observer == nullptr || rec == nullptr) return 0;
     DetachAllMsgsObserver(observer);
-    CVMsgLock lock(rec);
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
     _VMsgCmdIDObserverPair_t pair = {observer, kAllMsgs};
     return rec->m_arrObservers.Add(pair) >= 0 ? 1 : 0;
 }
 
 int CVMsg::DetachAllMsgsObserver(CVMsgObserver* observer) {
-    tagVMsgRecord* rec = VMsg_Record();
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (observer == nullptr || rec == nullptr) return 0;
-    CVMsgLock lock(rec);
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
     int removed = 0;
     int i = 0;
     while (i < rec->m_arrObservers.GetSize()) {
@@ -162,42 +198,42 @@ int CVMsg::DetachAllMsgsObserver(CVMsgObserver* observer) {
 }
 
 int CVMsg::RemoveAllMsgObserver() {
-    tagVMsgRecord* rec = VMsg_Record();
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (rec == nullptr) return 0;
-    CVMsgLock lock(rec);
-    rec->m_arrObservers.SetSize(0, -1);
-    for (tagVMsgWalk* walk = rec->m_pWalks; walk != nullptr; walk = walk->pOuter) {
-        walk->nNext = 0;
-        walk->nEnd = 0;
-    }
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
+    RemoveAllPairs(rec);
     return 1;
 }
 
 VOS_NAMESPACE_END
 
+using _palex_zu::CVLockGuard;
+using _palex_zu::CVMsgRef;
+using _palex_zu::CVMutex;
 using _palex_zu::tagVMsgRecord;
-using _palex_zu::tagVMsgWalk;
+using _palex_zu::CVObserverWalk;
 using _palex_zu::VMsg_Record;
 
 int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam) {
     if (id <= 16) return 0;
-    tagVMsgRecord* rec = VMsg_Record();
+    // Held until the walk is over: the last GlobalUnInit may run meanwhile,
+    // on another thread or in an Update, and must not free the record under
+    // the walk.
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (rec == nullptr) return 0;
-    rec->m_cMutex.Lock(0xFFFFFFFF);
+    CVLockGuard<CVMutex> lock(rec->m_cMutex);
     // The walk visits the pairs present when it starts; pairs appended by an
     // Update wait for the next message, pairs removed by one are skipped.
-    tagVMsgWalk walk = {0, rec->m_arrObservers.GetSize(), rec->m_pWalks};
-    rec->m_pWalks = &walk;
+    CVObserverWalk walk(rec->m_pWalks, rec->m_arrObservers.GetSize());
     int called = 0;
-    while (walk.nNext < walk.nEnd) {
-        const _palex_zu::_VMsgCmdIDObserverPair_t pair = rec->m_arrObservers[walk.nNext];
-        ++walk.nNext;
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        const _palex_zu::_VMsgCmdIDObserverPair_t pair = rec->m_arrObservers[i];
         if ((pair.nCmdID != id && pair.nCmdID != 16) || pair.pObserver == nullptr) continue;
         called = 1;
         if (pair.pObserver->Update(id, wParam, lParam) != 0) break;
     }
-    rec->m_pWalks = walk.pOuter;
-    rec->m_cMutex.Unlock();
     return called;
 }
 
@@ -207,21 +243,20 @@ int VMsg_JNI_InitEnv() {
     rec->m_pJVM = JVMContainer::GetJVM();
     if (rec->m_pJVM == nullptr) return 0;
     // No attaching here: the bus is set up on a thread the VM knows, so that
-    // the class is found through that thread's class loader.
+    // the classes are found through that thread's class loader. Every class
+    // the library calls is resolved now, for the threads that cannot find
+    // them later.
     JNIEnv* env = nullptr;
     if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) != JNI_OK || env == nullptr) return 0;
-    jclass local = env->FindClass("com/palex/zu/VMsg");
-    if (local == nullptr) {
-        _palex_zu::DropPendingException(env);
-        return 0;
-    }
+    _palex_zu::VJni_ResolveClasses(env);
+    _palex_zu::CVJniLocal<jclass> local(env, _palex_zu::VJni_FindClass(env, _palex_zu::VJNI_CLASS_MSG));
+    if (local == nullptr) return 0;
     if (rec->m_clsVMsg != nullptr) env->DeleteGlobalRef(rec->m_clsVMsg);
     rec->m_clsVMsg = static_cast<jclass>(env->NewGlobalRef(local));
-    env->DeleteLocalRef(local);
     if (rec->m_clsVMsg == nullptr) return 0;
     rec->m_midPostMessage = env->functions->GetStaticMethodID(env, rec->m_clsVMsg, "postMessage", "(III)V");
     if (rec->m_midPostMessage == nullptr) {
-        _palex_zu::DropPendingException(env);
+        _palex_zu::VJni_TakeException(env);
         return 0;
     }
     return 1;
@@ -236,6 +271,8 @@ void VMsg_JNI_UnInitEnv() {
             env->DeleteGlobalRef(rec->m_clsVMsg);
         }
     }
+    // The resolved classes go with the bus that resolved them, on any thread.
+    _palex_zu::VJni_ReleaseClasses();
     // A reference left in the record after its deletion would be deleted a
     // second time by a later tear-down.
     rec->m_clsVMsg = nullptr;
@@ -244,7 +281,10 @@ void VMsg_JNI_UnInitEnv() {
 }
 
 int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
-    tagVMsgRecord* rec = VMsg_Record();
+    // The timer thread posts outside the library's start and stop: the
+    // record stays alive for the call.
+    CVMsgRef ref;
+    tagVMsgRecord* rec = ref.Get();
     if (rec == nullptr || rec->m_pJVM == nullptr) return 0;
     JavaVM* vm = rec->m_pJVM;
     JNIEnv* env = nullptr;
@@ -258,8 +298,8 @@ int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
     if (env != nullptr && rec->m_clsVMsg != nullptr && rec->m_midPostMessage != nullptr) {
         env->CallStaticVoidMethod(rec->m_clsVMsg, rec->m_midPostMessage, static_cast<jint>(id),
                                   static_cast<jint>(wParam), static_cast<jint>(lParam));
-        _palex_zu::DropPendingException(env);
-        result = 1;
+        // postMessage threw: the message never went out.
+        result = _palex_zu::VJni_TakeException(env) ? 0 : 1;
     }
     if (attached) vm->DetachCurrentThread();
     return result;

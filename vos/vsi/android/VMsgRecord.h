@@ -8,26 +8,26 @@
 #include "vos/VMsg.h"
 #include "vos/VTempl.h"
 #include "vos/VThread.h"
+#include "vsi/android/VObserverWalk.h"
 
 VOS_NAMESPACE_BEGIN
 
-// A delivery under way. Removals from the observer table shift the walk's
-// next position and end so that the walk neither skips a survivor, nor
-// calls a removed observer, nor reads past the table's end. Walks nest when
-// an Update sends a message on the same thread.
-struct tagVMsgWalk {
-    int nNext;
-    int nEnd;
-    tagVMsgWalk* pOuter;
-};
-
-struct tagVMsgRecord {
+// What CVMsg::m_hMsg points at: exactly these members, in this order, so
+// that code compiled against the bus record reads them in place.
+struct tagVMsgFixedRecord {
     CVArray<_VMsgCmdIDObserverPair_t, _VMsgCmdIDObserverPair_t> m_arrObservers;
     CVMutex m_cMutex;
     JavaVM* m_pJVM;
     jmethodID m_midPostMessage;
     jclass m_clsVMsg;
-    tagVMsgWalk* m_pWalks;  // innermost delivery under way, guarded by m_cMutex
+};
+
+// The bus's whole block: the fixed record first, the bus's own state after it.
+struct tagVMsgRecord : tagVMsgFixedRecord {
+    CVObserverWalk* m_pWalks;  // innermost delivery under way, guarded by m_cMutex
+    // The bus's own reference while it is up, plus one per operation under
+    // way; the record is freed when the count drops to 0.
+    int32_t m_nRefs;
 };
 
 inline tagVMsgRecord* VMsg_Record() {

@@ -18,6 +18,8 @@ extern "C" {
 // Polling sleeps the calling thread has made since its last reset.
 VOS_API unsigned long VPollHook_SleepCount(void);
 VOS_API void VPollHook_Reset(void);
+// Polling sleeps of every thread since the process started.
+VOS_API unsigned long VPollHook_TotalSleeps(void);
 }
 #endif
 

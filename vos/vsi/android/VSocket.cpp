@@ -59,8 +59,7 @@ CVSocket::CVSocket()
       m_pObj(nullptr),
       m_ulTimeOut(kDefaultTimeOutMs),
       m_ulLastActive(0),
-      m_pSocketMan(nullptr),
-      m_bHostRefused(0) {
+      m_pSocketMan(nullptr) {
     memset(m_szHost, 0, sizeof(m_szHost));
     m_mutex.Create(nullptr);
     // Room for the queue is taken now and kept (removal keeps it), so that
@@ -81,6 +80,8 @@ CVSocket::~CVSocket() {
         V_SharedStore(m_nSocket, -1);
     }
     V_SharedStore(m_eState, ESOCKET_IDLE);
+    // A later socket at the same address must not inherit a failed send.
+    V_NoteSendResult(this, 0);
 }
 
 int CVSocket::Create(VSOCK_TYPE, void* context, int (*callback)(void*)) {
@@ -96,23 +97,19 @@ int CVSocket::Create(VSOCK_TYPE, void* context, int (*callback)(void*)) {
 int CVSocket::Connect(CVString& host, unsigned short port) {
     m_mutex.Lock(0xFFFFFFFF);
     if (V_SharedLoad(m_eState) == ESOCKET_KEEPALIVE) {
+        // An empty stored host is a refused one: nothing to reuse.
         char scratch[kHostBytes];
-        if (HostToGbk(host, scratch) && strcmp(scratch, m_szHost) == 0 && port == m_usPort &&
-            !m_bHostRefused) {
+        if (m_szHost[0] != '\0' && HostToGbk(host, scratch) && strcmp(scratch, m_szHost) == 0 &&
+            port == m_usPort) {
             m_arrCmds.Add(ACTION_CONNECT);
             m_mutex.Unlock();
             return 0;
         }
     }
     V_SharedStore(m_eState, ESOCKET_IDLE);
-    if (HostToGbk(host, m_szHost)) {
-        m_bHostRefused = 0;
-    } else {
-        // The worker fails the connection; an empty host keeps the refused
-        // name out of the cache and the resolver.
-        memset(m_szHost, 0, sizeof(m_szHost));
-        m_bHostRefused = 1;
-    }
+    // A refused name leaves the host empty, and the worker fails a
+    // connection to an empty host without asking the resolver.
+    if (!HostToGbk(host, m_szHost)) memset(m_szHost, 0, sizeof(m_szHost));
     m_usPort = port;
     m_arrCmds.Add(ACTION_CONNECT);
     m_mutex.Unlock();
@@ -131,10 +128,19 @@ int CVSocket::Send(const char* data, int len) {
     if (fd == -1) return -1;
     if (V_SharedLoad(m_eState) == ESOCKET_SENDING) return -1;
     V_SharedStore(m_ulLastActive, static_cast<uint32_t>(V_GetTickCount()));
-    V_SharedStore(m_eState, ESOCKET_SENDING);
     // A peer that has gone away must not end the process with SIGPIPE: the
     // failure is reported by the result instead.
-    return static_cast<int>(send(fd, data, static_cast<size_t>(len < 0 ? 0 : len), MSG_NOSIGNAL));
+    const int sent = static_cast<int>(send(fd, data, static_cast<size_t>(len < 0 ? 0 : len), MSG_NOSIGNAL));
+    const int error = errno;
+    // The outcome is noted before the state says that a send is under way,
+    // so that the worker, which announces the outcome once the descriptor is
+    // writable, never finds the state without the note. A full buffer or an
+    // interruption is no failure: the caller repeats the send after the
+    // announcement.
+    V_NoteSendResult(this, sent < 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+    V_SharedStore(m_eState, ESOCKET_SENDING);
+    errno = error;
+    return sent;
 }
 
 int CVSocket::Recv(char* buf, int size) {

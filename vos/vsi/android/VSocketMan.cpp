@@ -36,11 +36,19 @@ const unsigned int kNoLimit = 0xFFFFFFFF;
 const long kSelectWaitUs = 10000;
 
 // The resolver and the name cache are shared by every manager; they may be
-// released only while no worker that fetched them is running.
+// released only while no worker that fetched them is running. Beside them,
+// the sockets whose last send failed, which Send notes and the workers take;
+// a lock of their own keeps a failing Send from waiting for a release.
 struct CVWorkerRegistry {
     CVMutex mutex;
     int nRunning;
-    CVWorkerRegistry() : nRunning(0) { mutex.Create(nullptr); }
+    CVMutex sendMutex;
+    CVArray<CVSocket*, CVSocket*> arrSendFailed;
+    int32_t nSendFailed;
+    CVWorkerRegistry() : nRunning(0), nSendFailed(0) {
+        mutex.Create(nullptr);
+        sendMutex.Create(nullptr);
+    }
 };
 
 CVWorkerRegistry& Registry() {
@@ -51,13 +59,72 @@ CVWorkerRegistry& Registry() {
     return *registry;
 }
 
+// The socket whose lock this thread, a worker, holds while it carries out the
+// socket's actions, and the manager it works for.
+struct CVHeldSocket {
+    CVSocketMan* pManager;
+    CVSocket* pSocket;
+};
+thread_local CVHeldSocket t_held = {nullptr, nullptr};
+
+// A kept connection may be reused only while its peer has neither sent
+// anything nor let it go. The look takes no byte from it.
+int IsQuiet(int fd) {
+    char byte;
+    const ssize_t got = recv(fd, &byte, 1, MSG_PEEK);
+    const int error = errno;
+    errno = 0;
+    return got < 0 && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR);
+}
+
 inline uint32_t Now() { return static_cast<uint32_t>(V_GetTickCount()); }
 
 inline void ClearActions(CVArray<int, int>& actions) {
     if (actions.GetSize() > 0) actions.RemoveAt(0, actions.GetSize());
 }
 
+// Publishes the count of notes; the buffer goes once the last note does, so
+// that the notes hold no memory while no send has failed.
+void StoreSendFailures(CVWorkerRegistry& registry) {
+    const int count = registry.arrSendFailed.GetSize();
+    if (count == 0) registry.arrSendFailed.SetSize(0, -1);
+    V_SharedStore(registry.nSendFailed, static_cast<int32_t>(count));
+}
+
 }  // namespace
+
+void V_NoteSendResult(CVSocket* socket, int failed) {
+    CVWorkerRegistry& registry = Registry();
+    // Sends that succeed while no failure is noted, the usual case, take no
+    // lock. A note for this socket is only ever added by its own Send.
+    if (!failed && V_SharedLoad(registry.nSendFailed) == 0) return;
+    registry.sendMutex.Lock(kNoLimit);
+    int at = -1;
+    for (int i = 0; i < registry.arrSendFailed.GetSize(); ++i) {
+        if (registry.arrSendFailed[i] == socket) at = i;
+    }
+    // Without memory for the note the failure is announced as a completed
+    // send, as it was before notes were kept; Send's result still tells.
+    if (failed && at == -1) registry.arrSendFailed.Add(socket);
+    if (!failed && at != -1) registry.arrSendFailed.RemoveAt(at, 1);
+    StoreSendFailures(registry);
+    registry.sendMutex.Unlock();
+}
+
+int V_TakeSendFailure(CVSocket* socket) {
+    CVWorkerRegistry& registry = Registry();
+    if (V_SharedLoad(registry.nSendFailed) == 0) return 0;
+    registry.sendMutex.Lock(kNoLimit);
+    int failed = 0;
+    for (int i = 0; i < registry.arrSendFailed.GetSize() && !failed; ++i) {
+        if (registry.arrSendFailed[i] != socket) continue;
+        registry.arrSendFailed.RemoveAt(i, 1);
+        failed = 1;
+    }
+    StoreSendFailures(registry);
+    registry.sendMutex.Unlock();
+    return failed;
+}
 
 CVSocketMan::CVSocketMan()
     : m_ppSockets(nullptr), m_nCount(0), m_nCapacity(0), m_bStop(0), m_ulTableVersion(0) {
@@ -83,8 +150,20 @@ void CVSocketMan::ForgetTable() {
     for (int i = 0; i < m_nCount; ++i) {
         CVSocket* socket = m_ppSockets[i];
         if (V_SharedLoad(socket->m_pSocketMan) == this) V_SharedStore(socket->m_pSocketMan, static_cast<CVSocketMan*>(nullptr));
+        LetGoOfHeldSocket(socket);
     }
     SetTableCount(0);
+}
+
+// A table change during a pass comes from a callback on the worker's own
+// thread. One that takes out the socket whose lock the worker holds for its
+// actions ends that hold: the worker touches the socket no more, so the
+// socket may be destroyed at once, or used from other threads.
+void CVSocketMan::LetGoOfHeldSocket(CVSocket* socket) {
+    if (t_held.pManager != this || t_held.pSocket != socket) return;
+    t_held.pManager = nullptr;
+    t_held.pSocket = nullptr;
+    socket->m_mutex.Unlock();
 }
 
 int CVSocketMan::SetSocketMax(long n) {
@@ -121,6 +200,7 @@ int CVSocketMan::RemoveSocket(CVSocket* socket) {
     for (int i = 0; i < m_nCount; ++i) {
         if (m_ppSockets[i] != socket) continue;
         V_SharedStore(socket->m_pSocketMan, static_cast<CVSocketMan*>(nullptr));
+        LetGoOfHeldSocket(socket);
         memmove(m_ppSockets + i, m_ppSockets + i + 1, sizeof(CVSocket*) * static_cast<size_t>(m_nCount - i - 1));
         SetTableCount(m_nCount - 1);
         m_mutex.Unlock();
@@ -317,6 +397,8 @@ void CVSocketMan::CarryOutActions(CVSocket* socket, uint32_t version, CVDNSCache
         return;
     }
     ClearActions(socket->m_arrCmds);
+    t_held.pManager = this;
+    t_held.pSocket = socket;
     const int count = m_arrPassActions.GetSize();
     for (int i = 0; i < count; ++i) {
         switch (m_arrPassActions[i]) {
@@ -335,25 +417,38 @@ void CVSocketMan::CarryOutActions(CVSocket* socket, uint32_t version, CVDNSCache
             default:
                 break;
         }
+        // A failure callback that took the socket out of the table has ended
+        // the hold; the socket may be gone, and its other actions with it.
+        if (t_held.pSocket != socket) return;
     }
+    t_held.pManager = nullptr;
+    t_held.pSocket = nullptr;
     socket->m_mutex.Unlock();
 }
 
 void CVSocketMan::ConnectSocket(CVSocket* socket, CVDNSCache* cache, CVDNSParse* parser) {
-    const int fd = V_SharedLoad(socket->m_nSocket);
-    // No descriptor, one that select cannot watch, or a host name that was
-    // too long to keep: the connection cannot be made.
-    if (fd == -1 || fd >= FD_SETSIZE || socket->m_bHostRefused) {
+    int fd = V_SharedLoad(socket->m_nSocket);
+    if (fd != -1 && V_SharedLoad(socket->m_eState) == ESOCKET_KEEPALIVE) {
+        if (fd < FD_SETSIZE && IsQuiet(fd)) {
+            V_SharedStore(socket->m_ulLastActive, Now());
+            SetState(socket, ESOCKET_CONNECTING, 0);
+            return;
+        }
+        // Bytes that arrived on the kept connection belong to no request of
+        // its owner: a fresh connection to the same host and port replaces it.
+        OpenDescriptor(socket);
+        SetState(socket, ESOCKET_IDLE, 0);
+        fd = V_SharedLoad(socket->m_nSocket);
+    }
+    CVString name(socket->m_szHost);
+    // No descriptor, one that select cannot watch, or no host name (empty,
+    // or refused as too long to keep): the connection cannot be made. An
+    // empty name goes to neither the cache nor the resolver.
+    if (fd == -1 || fd >= FD_SETSIZE || name.IsEmpty()) {
         SetState(socket, ESOCKET_CONNECT_FAILED, 1);
         return;
     }
-    if (V_SharedLoad(socket->m_eState) == ESOCKET_KEEPALIVE) {
-        V_SharedStore(socket->m_ulLastActive, Now());
-        SetState(socket, ESOCKET_CONNECTING, 0);
-        return;
-    }
 
-    CVString name(socket->m_szHost);
     unsigned int address = 0;
     unsigned int cachedPort = 0;
     if (cache != nullptr && cache->GetHostByName(name, address, cachedPort)) {
@@ -420,7 +515,9 @@ void CVSocketMan::CheckReadiness(int count, uint32_t version, void* readArg, voi
             const int rc = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
             SetState(socket, rc == 0 && error == 0 ? ESOCKET_CONNECTED : ESOCKET_CONNECT_FAILED, 1);
         } else if (writable && state == ESOCKET_SENDING) {
-            SetState(socket, ESOCKET_SEND_DONE, 1);
+            // A send that failed is not announced as sent: the connection is
+            // reported lost, as a receive on it would report it.
+            SetState(socket, V_TakeSendFailure(socket) ? ESOCKET_RECV_ERROR : ESOCKET_SEND_DONE, 1);
         } else if (!writable && state == ESOCKET_KEEPALIVE) {
             CloseDescriptor(socket);
             SetState(socket, ESOCKET_IDLE, 0);
@@ -456,16 +553,16 @@ void CVSocketMan::CheckTimeOuts(int count, uint32_t version, void* readArg) {
                 if (elapsed > kKeepAliveIdleMs) {
                     CloseDescriptor(socket);
                     SetState(socket, ESOCKET_IDLE, 0);
-                } else if (fd < FD_SETSIZE && FD_ISSET(fd, readSet)) {
-                    // A kept connection has nothing to say: a byte is dropped,
-                    // an end or an error means the peer has let it go.
-                    char byte;
-                    const ssize_t got = recv(fd, &byte, 1, 0);
-                    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                        CloseDescriptor(socket);
-                        SetState(socket, ESOCKET_IDLE, 0);
-                    }
-                    errno = 0;
+                } else if (fd < FD_SETSIZE && FD_ISSET(fd, readSet) && !IsQuiet(fd)) {
+                    // A kept connection has nothing to say: bytes from the
+                    // peer belong to no later request, and an end means the
+                    // peer has let it go. Either way it is closed, its bytes
+                    // unread, and the next Create and Connect open a fresh one.
+                    // The look is needed because the set is as select left it:
+                    // the answer that made the descriptor readable may have
+                    // been read since, by the callbacks of this pass.
+                    CloseDescriptor(socket);
+                    SetState(socket, ESOCKET_IDLE, 0);
                 }
                 break;
             default:

@@ -4,15 +4,11 @@
 
 #include "vos/VMem.h"
 
+#include "VThreadRecord.h"
+
 VOS_NAMESPACE_BEGIN
 
 namespace {
-
-// What the object owns while it has a thread.
-struct tagVThreadRecord {
-    pthread_t hThread;
-    pthread_attr_t attr;  // initialised with the record, not given to the platform
-};
 
 // What the new thread needs to start. It lives apart from the record because
 // a destroyed CVThread frees its record while the thread may still be

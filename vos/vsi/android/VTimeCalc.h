@@ -10,7 +10,7 @@
 
 VOS_NAMESPACE_BEGIN
 
-// Milliseconds of a wall-clock reading, computed in 32 bits so that the count
+// Milliseconds of a clock reading, computed in 32 bits so that the count
 // wraps to 0 after 4294967295.
 inline uint32_t VTickOf(long long sec, long long usec) {
     return static_cast<uint32_t>(static_cast<uint32_t>(sec) * 1000u + static_cast<uint32_t>(usec / 1000));

@@ -6,6 +6,8 @@
 
 #include "vos/VMsg.h"
 #include "vos/VTime.h"
+#include "vbase/VLockGuard.h"
+#include "vbase/VOnce.h"
 #include "vsi/android/VTimerHook.h"
 
 #ifdef VOS_TEST_HOOKS
@@ -39,7 +41,8 @@ void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATO
 int IsRunning() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE); }
 
 // Milliseconds from then to now. A smaller now means the tick count wrapped
-// (or the clock was set back); the distance is then taken across the wrap.
+// (it is monotonic, so setting the clock never makes it go back); the
+// distance is then taken across the wrap.
 unsigned int TicksSince(unsigned int then, unsigned int now) {
     if (now >= then) return now - then;
     return now + ~then;
@@ -54,24 +57,17 @@ unsigned long TimerThreadProc(void*) {
     return 0;
 }
 
-// Timer operations may come before the host's Init; the lock must be a
-// created recursive lock before anyone takes it.
-void EnsureLock() {
-    if (CVTimer::s_ListMutex.GetHandle() == 0) CVTimer::Init();
+// The timer lock is created exactly once, by whichever call comes first
+// (Init or a timer operation before it): two threads making the first call
+// together must not both create it, nor re-create it while one holds it.
+VOnceFlag s_lockOnce = PTHREAD_ONCE_INIT;
+
+void CreateTimerLock() { CVTimer::s_ListMutex.Create(nullptr); }
+
+CVMutex& TimerLock() {
+    VCallOnce(s_lockOnce, CreateTimerLock);
+    return CVTimer::s_ListMutex;
 }
-
-class CVTimerLock {
-public:
-    CVTimerLock() {
-        EnsureLock();
-        CVTimer::s_ListMutex.Lock(0xFFFFFFFF);
-    }
-    ~CVTimerLock() { CVTimer::s_ListMutex.Unlock(); }
-
-private:
-    CVTimerLock(const CVTimerLock&);
-    CVTimerLock& operator=(const CVTimerLock&);
-};
 
 void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCallback callback, void* param,
               unsigned int delay, unsigned int period, int remaining) {
@@ -87,10 +83,22 @@ void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCall
 
 // Called with the timer lock held. s_bRunning is set here, not only by the
 // new thread, so that a second SetTimer before the thread has started does
-// not try to start another.
-void StartThreadIfNeeded() {
-    if (IsRunning()) return;
-    if (CVTimer::s_TimerThread.CreateThread(TimerThreadProc, nullptr, 0)) SetRunning(1);
+// not try to start another. 0 when the thread cannot be started.
+int StartThreadIfNeeded() {
+    if (IsRunning()) return 1;
+    if (!CVTimer::s_TimerThread.CreateThread(TimerThreadProc, nullptr, 0)) return 0;
+    SetRunning(1);
+    return 1;
+}
+
+// SetTimer's end, with the timer lock held and the slot filled: a timer that
+// no thread will ever fire is not set, so without a thread the slot is freed
+// again and the failure reported.
+int StartOrFree(int index) {
+    if (StartThreadIfNeeded()) return 0;
+    CVTimer::ClearTimer(CVTimer::s_TimerQueue[index]);
+    AddSize(-1);
+    return -3;
 }
 
 // Called on the timer thread with the timer lock held, once it has found the
@@ -131,15 +139,13 @@ void FireSlot(int index) {
 
 }  // namespace
 
-void CVTimer::Init() {
-    if (!IsRunning() && s_ListMutex.GetHandle() == 0) s_ListMutex.Create(nullptr);
-}
+void CVTimer::Init() { TimerLock(); }
 
 int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), void* param, unsigned int delay,
                       unsigned int period, unsigned int count) {
     if (id == 0) return -1;
     const int remaining = count == 0 ? -1 : static_cast<int>(count);
-    CVTimerLock lock;
+    CVLockGuard<CVMutex> lock(TimerLock());
     int freeSlot = -1;
     for (int i = 0; i < MAX_TIMERS; ++i) {
         tagCTimerData& slot = s_TimerQueue[i];
@@ -152,21 +158,19 @@ int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), 
             slot.nRemaining = remaining;
             slot.nElapsed = 0;
             NoteTouched(i);
-            StartThreadIfNeeded();
-            return 0;
+            return StartOrFree(i);
         }
         if (slot.nID == 0 && freeSlot < 0) freeSlot = i;
     }
     if (freeSlot < 0) return -2;
     FillSlot(s_TimerQueue[freeSlot], id, callback, param, delay, period, remaining);
     AddSize(1);
-    StartThreadIfNeeded();
-    return 0;
+    return StartOrFree(freeSlot);
 }
 
 int CVTimer::KillTimer(unsigned long id) {
     if (id == 0) return 0;
-    CVTimerLock lock;
+    CVLockGuard<CVMutex> lock(TimerLock());
     for (int i = 0; i < MAX_TIMERS; ++i) {
         if (s_TimerQueue[i].nID == id) {
             ClearTimer(s_TimerQueue[i]);
@@ -179,7 +183,7 @@ int CVTimer::KillTimer(unsigned long id) {
 }
 
 void CVTimer::KillAll() {
-    CVTimerLock lock;
+    CVLockGuard<CVMutex> lock(TimerLock());
     for (int i = 0; i < MAX_TIMERS; ++i) ClearTimer(s_TimerQueue[i]);
     __atomic_store_n(&s_iSize, 0, __ATOMIC_RELEASE);
     if (g_iFiringSlot >= 0) g_bFiringTouched = 1;
@@ -201,7 +205,7 @@ void CVTimer::TimerProcess() {
 #ifdef VOS_TEST_HOOKS
             if (VTimer_HookBeforeEnd != nullptr) VTimer_HookBeforeEnd();
 #endif
-            CVTimerLock lock;
+            CVLockGuard<CVMutex> lock(TimerLock());
             if (s_iSize <= 0) {
                 LeaveTimerThread();
                 return;
@@ -212,7 +216,7 @@ void CVTimer::TimerProcess() {
         if (lastPassMs <= kPassMs) usleep(kPassMs * 1000);
         const unsigned int passStart = V_GetTickCount();
         {
-            CVTimerLock lock;
+            CVLockGuard<CVMutex> lock(TimerLock());
             for (int i = 0; i < MAX_TIMERS; ++i) {
                 tagCTimerData& slot = s_TimerQueue[i];
                 if (slot.nID == 0) continue;

@@ -11,11 +11,8 @@ int CVUtilsAppInfo::GetModuleFileName(unsigned short* buffer, int size) {
     CVDeviceCall call("getModuleFileName", "()Ljava/lang/String;");
     if (!call.IsReady()) return 0;
     JNIEnv* env = call.Env();
-    jstring value = static_cast<jstring>(env->CallStaticObjectMethod(call.Class(), call.Method()));
-    if (call.TakeException() || value == nullptr) {
-        if (value != nullptr) env->DeleteLocalRef(value);
-        return 0;
-    }
+    CVJniLocal<jstring> value(env, VJni_CallStaticString(env, call.Class(), call.Method()));
+    if (value == nullptr) return 0;
     int result = 0;
     const jsize length = env->GetStringLength(value);
     if (length <= size && (buffer != nullptr || length == 0)) {
@@ -30,7 +27,6 @@ int CVUtilsAppInfo::GetModuleFileName(unsigned short* buffer, int size) {
             call.TakeException();
         }
     }
-    env->DeleteLocalRef(value);
     return result;
 }
 

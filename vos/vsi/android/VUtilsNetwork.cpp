@@ -28,23 +28,15 @@ int CVUtilsNetwork::IsWifiConnected() {
 // Reads a string field into out when the field holds a string; out is left
 // as it was for a null field.
 static void VDevice_ReadStringField(JNIEnv* env, jobject obj, jfieldID field, CVString& out) {
-    jstring value = static_cast<jstring>(env->GetObjectField(obj, field));
+    CVJniLocal<jstring> value(env, static_cast<jstring>(env->GetObjectField(obj, field)));
     if (value == nullptr) return;
     convertJStringToCVString(env, value, out);
-    env->DeleteLocalRef(value);
 }
 
-// Field IDs of a class looked up by name; a missing class or field leaves a
-// pending exception that is cleared here.
-static jclass VDevice_FindClass(JNIEnv* env, const char* name) {
-    jclass cls = env->FindClass(name);
-    if (cls == nullptr) VDevice_TakeException(env);
-    return cls;
-}
-
+// A missing field leaves a pending exception that is cleared here.
 static jfieldID VDevice_FieldID(JNIEnv* env, jclass cls, const char* name, const char* signature) {
     jfieldID field = env->GetFieldID(cls, name, signature);
-    if (field == nullptr) VDevice_TakeException(env);
+    if (field == nullptr) VJni_TakeException(env);
     return field;
 }
 
@@ -54,27 +46,18 @@ int CVUtilsNetwork::GetNetworkInfo(ENetworkType type, CVNetworkInfo& info) {
     JNIEnv* env = call.Env();
     jvalue arg;
     arg.i = static_cast<jint>(type);
-    jobject value = env->CallStaticObjectMethodA(call.Class(), call.Method(), &arg);
-    if (call.TakeException() || value == nullptr) {
-        if (value != nullptr) env->DeleteLocalRef(value);
-        return 0;
-    }
-    int result = 0;
-    jclass cls = VDevice_FindClass(env, "com/palex/zu/VNetworkInfo");
-    if (cls != nullptr) {
-        jfieldID typeName = VDevice_FieldID(env, cls, "typename", "Ljava/lang/String;");
-        jfieldID typeField = typeName ? VDevice_FieldID(env, cls, "type", "I") : nullptr;
-        jfieldID stateField = typeField ? VDevice_FieldID(env, cls, "state", "I") : nullptr;
-        if (stateField != nullptr) {
-            VDevice_ReadStringField(env, value, typeName, info.m_strTypeName);
-            info.m_nType = env->GetIntField(value, typeField);
-            info.m_nState = env->GetIntField(value, stateField);
-            result = 1;
-        }
-        env->DeleteLocalRef(cls);
-    }
-    env->DeleteLocalRef(value);
-    return result;
+    CVJniLocal<jobject> value(env, env->CallStaticObjectMethodA(call.Class(), call.Method(), &arg));
+    if (call.TakeException() || value == nullptr) return 0;
+    CVJniLocal<jclass> cls(env, VJni_FindClass(env, VJNI_CLASS_NETWORK_INFO));
+    if (cls == nullptr) return 0;
+    jfieldID typeName = VDevice_FieldID(env, cls, "typename", "Ljava/lang/String;");
+    jfieldID typeField = typeName ? VDevice_FieldID(env, cls, "type", "I") : nullptr;
+    jfieldID stateField = typeField ? VDevice_FieldID(env, cls, "state", "I") : nullptr;
+    if (stateField == nullptr) return 0;
+    VDevice_ReadStringField(env, value, typeName, info.m_strTypeName);
+    info.m_nType = env->GetIntField(value, typeField);
+    info.m_nState = env->GetIntField(value, stateField);
+    return 1;
 }
 
 int CVUtilsNetwork::SetNetworkChangedCallback(void (*callback)()) {
@@ -101,14 +84,12 @@ int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
     CVDeviceCall call("getWifiHotpot", "()[Landroid/net/wifi/ScanResult;");
     if (!call.IsReady()) return 0;
     JNIEnv* env = call.Env();
-    jobjectArray results = static_cast<jobjectArray>(env->CallStaticObjectMethod(call.Class(), call.Method()));
-    if (call.TakeException() || results == nullptr) {
-        if (results != nullptr) env->DeleteLocalRef(results);
-        return 0;
-    }
+    CVJniLocal<jobjectArray> results(
+        env, static_cast<jobjectArray>(env->CallStaticObjectMethod(call.Class(), call.Method())));
+    if (call.TakeException() || results == nullptr) return 0;
     // The fields are looked up before out is touched, so that a platform
     // without them leaves out as it was.
-    jclass cls = VDevice_FindClass(env, "android/net/wifi/ScanResult");
+    CVJniLocal<jclass> cls(env, VJni_FindClass(env, VJNI_CLASS_SCAN_RESULT));
     jfieldID ssid = cls ? VDevice_FieldID(env, cls, "SSID", "Ljava/lang/String;") : nullptr;
     jfieldID bssid = ssid ? VDevice_FieldID(env, cls, "BSSID", "Ljava/lang/String;") : nullptr;
     jfieldID caps = bssid ? VDevice_FieldID(env, cls, "capabilities", "Ljava/lang/String;") : nullptr;
@@ -120,7 +101,7 @@ int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
         out.SetSize(0);
         const jsize count = env->GetArrayLength(results);
         for (jsize i = 0; i < count; ++i) {
-            jobject element = env->GetObjectArrayElement(results, i);
+            CVJniLocal<jobject> element(env, env->GetObjectArrayElement(results, i));
             CVWifiHotpot record;
             if (element != nullptr) {
                 VDevice_ReadStringField(env, element, ssid, record.m_strSSID);
@@ -128,7 +109,6 @@ int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
                 VDevice_ReadStringField(env, element, caps, record.m_strCapabilities);
                 record.m_nFrequency = env->GetIntField(element, frequency);
                 record.m_nLevel = env->GetIntField(element, level);
-                env->DeleteLocalRef(element);
             }
             if (out.Add(record) < 0) {
                 result = 0;
@@ -136,8 +116,6 @@ int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
             }
         }
     }
-    if (cls != nullptr) env->DeleteLocalRef(cls);
-    env->DeleteLocalRef(results);
     return result;
 }
 

@@ -25,29 +25,14 @@ int CVUtilsTelephony::SendMMS(const CVString& number, const CVString& subject, c
     }
     CVDeviceCall call("sendMMS", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I");
     if (!call.IsReady()) return 0;
-    JNIEnv* env = call.Env();
     const CVString* strings[] = {&number, &subject, &text, &file};
-    jvalue args[4];
-    int made = 0;
-    for (; made < 4; ++made) {
-        args[made].l = call.NewString(*strings[made]);
-        if (args[made].l == nullptr) break;
-    }
-    int result = 0;
-    if (made == 4) {
-        const jint sent = env->CallStaticIntMethodA(call.Class(), call.Method(), args);
-        if (!call.TakeException()) {
-            if (sent == 0) {
-                result = 1;
-            } else if (sent == 1) {
-                __android_log_write(ANDROID_LOG_DEBUG, "test", "invalid address");
-            }
-        }
-    } else {
-        call.TakeException();
-    }
-    for (int i = 0; i < made; ++i) env->DeleteLocalRef(args[i].l);
-    return result;
+    CVDeviceStringArgs args(call, strings, 4);
+    if (!args.IsReady()) return 0;
+    const jint sent = call.Env()->CallStaticIntMethodA(call.Class(), call.Method(), args.Values());
+    if (call.TakeException()) return 0;
+    if (sent == 0) return 1;
+    if (sent == 1) __android_log_write(ANDROID_LOG_DEBUG, "test", "invalid address");
+    return 0;
 }
 
 int CVUtilsTelephony::OpenUrl(const CVString& url) {
