@@ -2,7 +2,9 @@
 # jar, its own peer class and libvos.so through paths compiled in.
 find_package(Java 17 REQUIRED COMPONENTS Development)
 include(UseJava)
-add_jar(vos_bench_java SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/java/vosbench/BareRoundTrip.java OUTPUT_NAME vos_bench)
+add_jar(vos_bench_java
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/java/vosbench/BareRoundTrip.java ${CMAKE_CURRENT_SOURCE_DIR}/java/vosbench/HandOff.java
+  OUTPUT_NAME vos_bench)
 add_dependencies(bench_msg vos_java vos_bench_java)
 target_link_libraries(bench_msg PRIVATE ${VOS_LIBJVM})
 get_filename_component(_vos_jvmdir ${VOS_LIBJVM} DIRECTORY)

@@ -3,6 +3,14 @@
 //   BM_Send10Observers/direct    the same 10 Update calls made directly
 //   BM_PostRoundTrip/bus         post -> Java looper -> native dispatch -> observer
 //   BM_PostRoundTrip/bare_jni    CallStaticVoidMethod into Java that calls back
+//   BM_PostRoundTrip/java_handoff  the floor in Java: a message put into the
+//                                queue kind the looper serves, taken by a
+//                                second thread that hands it back
+//   BM_PostRoundTrip/pthread_cond  the floor natively: a waiting thread woken
+//                                through a condition variable hands it back
+// A posted message must wake another thread, so the hand-offs are its peers;
+// the bare JNI call shows the cost of the calls alone. After the runs a
+// table gives the bus's p50 against each of them.
 //   BM_TimerLateness/timer       50 timers of mixed periods for 10 s
 //   BM_TimerLateness/sleep_until one thread sleeping to the same deadlines
 // Round trips and lateness report percentiles as counters (p50_us, p99_us,
@@ -10,10 +18,15 @@
 #include <benchmark/benchmark.h>
 #include <jni.h>
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -81,9 +94,13 @@ public:
     }
 };
 
-void ReportRoundTrips(benchmark::State& state, std::vector<double>& us) {
+// The p50 of each round-trip case, for the closing table.
+std::map<std::string, double> g_p50;
+
+void ReportRoundTrips(benchmark::State& state, std::vector<double>& us, const char* name) {
     state.counters["p50_us"] = Percentile(us, 0.50);
     state.counters["p99_us"] = Percentile(us, 0.99);
+    g_p50[name] = Percentile(us, 0.50);
 }
 
 void BM_PostRoundTrip_bus(benchmark::State& state) {
@@ -100,7 +117,7 @@ void BM_PostRoundTrip_bus(benchmark::State& state) {
         us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     CVMsg::RemoveAllMsgObserver();
-    ReportRoundTrips(state, us);
+    ReportRoundTrips(state, us, "BM_PostRoundTrip/bus");
 }
 
 void JNICALL BareBack(JNIEnv*, jclass, jint id, jint wParam, jint lParam) {
@@ -127,7 +144,84 @@ void BM_PostRoundTrip_bare_jni(benchmark::State& state) {
         us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
     }
     g_env->DeleteLocalRef(cls);
-    ReportRoundTrips(state, us);
+    ReportRoundTrips(state, us, "BM_PostRoundTrip/bare_jni");
+}
+
+void BM_PostRoundTrip_java_handoff(benchmark::State& state) {
+    jclass cls = g_env->FindClass("vosbench/HandOff");
+    jmethodID run = cls == nullptr ? nullptr : GetStaticMethodID(g_env, cls, "run", "(I)[J");
+    if (run == nullptr) {
+        if (g_env->ExceptionCheck()) g_env->ExceptionClear();
+        state.SkipWithError("bench class missing");
+        return;
+    }
+    std::vector<double> us;
+    for (auto _ : state) {
+        // One call makes all the round trips: the loop runs once.
+        const jint count = 20000;
+        jlongArray nanos = static_cast<jlongArray>(g_env->CallStaticObjectMethod(cls, run, count));
+        if (nanos == nullptr || g_env->ExceptionCheck()) {
+            g_env->ExceptionClear();
+            state.SkipWithError("hand-off failed");
+            break;
+        }
+        std::vector<jlong> values(static_cast<size_t>(count));
+        g_env->GetLongArrayRegion(nanos, 0, count, values.data());
+        g_env->DeleteLocalRef(nanos);
+        for (jlong v : values) us.push_back(static_cast<double>(v) / 1000.0);
+    }
+    g_env->DeleteLocalRef(cls);
+    ReportRoundTrips(state, us, "BM_PostRoundTrip/java_handoff");
+}
+
+// A looper thread asleep on a condition variable until a message is handed
+// to it; it hands the message back through the same atomic the observers use.
+void BM_PostRoundTrip_pthread_cond(benchmark::State& state) {
+    std::mutex lock;
+    std::condition_variable ready;
+    unsigned int posted = 0;
+    bool stop = false;
+    std::thread looper([&] {
+        unsigned int seen = 0;
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            ready.wait(guard, [&] { return stop || posted != seen; });
+            if (stop) return;
+            seen = posted;
+            g_arrived.store(seen, std::memory_order_release);
+        }
+    });
+    std::vector<double> us;
+    unsigned int seq = 0;
+    for (auto _ : state) {
+        ++seq;
+        const auto start = std::chrono::steady_clock::now();
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            posted = seq;
+        }
+        ready.notify_one();
+        while (g_arrived.load(std::memory_order_acquire) != seq) {
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        stop = true;
+    }
+    ready.notify_one();
+    looper.join();
+    ReportRoundTrips(state, us, "BM_PostRoundTrip/pthread_cond");
+}
+
+void PrintRoundTripRatios() {
+    const double bus = g_p50["BM_PostRoundTrip/bus"];
+    printf("\n%-32s %10s %12s\n", "round trip (p50, us)", "p50_us", "bus / peer");
+    for (const char* peer : {"BM_PostRoundTrip/java_handoff", "BM_PostRoundTrip/pthread_cond", "BM_PostRoundTrip/bare_jni"}) {
+        const double p = g_p50[peer];
+        printf("%-32s %10.2f %12.2f\n", peer, p, p > 0 ? bus / p : 0.0);
+    }
+    printf("%-32s %10.2f\n", "BM_PostRoundTrip/bus", bus);
 }
 
 // Mixed periods, 100 ms to 1.5 s, and first delays spread over a second.
@@ -207,6 +301,8 @@ BENCHMARK(BM_Send10Observers_bus)->Name("BM_Send10Observers/bus");
 BENCHMARK(BM_Send10Observers_direct)->Name("BM_Send10Observers/direct");
 BENCHMARK(BM_PostRoundTrip_bus)->Name("BM_PostRoundTrip/bus")->Iterations(20000);
 BENCHMARK(BM_PostRoundTrip_bare_jni)->Name("BM_PostRoundTrip/bare_jni")->Iterations(20000);
+BENCHMARK(BM_PostRoundTrip_java_handoff)->Name("BM_PostRoundTrip/java_handoff")->Iterations(1);
+BENCHMARK(BM_PostRoundTrip_pthread_cond)->Name("BM_PostRoundTrip/pthread_cond")->Iterations(20000);
 BENCHMARK(BM_TimerLateness_timer)->Name("BM_TimerLateness/timer")->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TimerLateness_sleep_until)
     ->Name("BM_TimerLateness/sleep_until")
@@ -230,6 +326,7 @@ int main(int argc, char** argv) {
     _palex_zu::_VosEnv_t vosEnv;
     if (_palex_zu::CVVos::GlobalInit(vosEnv) != 1) return 3;
     benchmark::RunSpecifiedBenchmarks();
+    PrintRoundTripRatios();
     benchmark::Shutdown();
     _palex_zu::CVVos::GlobalUnInit();
     return 0;

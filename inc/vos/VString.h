@@ -1,13 +1,13 @@
 /// @file
 /// CVString: the library's string, UTF-16 text in unsigned 16-bit units.
 ///
-/// Every string owns its own exact-size buffer (no sharing, no reference
-/// count, no spare capacity), so copies always allocate and modifying
-/// operations build a fresh buffer. A string without a buffer is empty and
-/// converts to a null pointer, not to an empty text. Narrow text handed in is
-/// taken to be in the multibyte code page (GBK), not UTF-8. Pointers from the
-/// conversion operators or GetBuffer are valid until the next modifying
-/// operation. No locking: a string shared between threads needs its owner's lock.
+/// Every string owns its own buffer (no sharing, no reference count), sized
+/// exactly by copies and modifying operations; only a buffer grown by an
+/// append keeps room to spare, which later appends fill without allocating.
+/// A string without a buffer is empty and converts to a null pointer, not to
+/// an empty text. Narrow text handed in is taken to be in the multibyte code
+/// page (GBK), not UTF-8. Pointers from the conversion operators or GetBuffer
+/// are valid until the next modifying operation. No locking: a string shared between threads needs its owner's lock.
 #ifndef VOS_VSTRING_H
 #define VOS_VSTRING_H
 
@@ -120,7 +120,8 @@ public:
 
     /** @name Appending */
     ///@{
-    /// Appends through one new buffer; narrow text is GBK.
+    /// Appends in the buffer's room to spare, or through one grown buffer;
+    /// narrow text is GBK.
     CVString& operator+=(const CVString& s);
     CVString& operator+=(unsigned short ch);
     CVString& operator+=(const unsigned short* s);
@@ -176,7 +177,8 @@ private:
     /// Replaces the text by a copy of count units of s (no buffer when count
     /// is 0); s may point into the current text.
     void AssignUnits(const unsigned short* s, int count);
-    /// Appends count units of s through one new buffer.
+    /// Appends count units of s in the room to spare or through one grown
+    /// buffer.
     void AppendUnits(const unsigned short* s, int count);
     /// Inserts count units of s before index (clamped); the new length + 1,
     /// or -1 with the string unchanged.

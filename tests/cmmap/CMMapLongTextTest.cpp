@@ -199,3 +199,20 @@ TEST_F(CMMapLongText, EveryCapacityGivesAPrefix) {
         EXPECT_TRUE(g.GuardsIntact()) << cap;
     }
 }
+
+TEST_F(CMMapLongText, AZeroEndsTheWalkWhereverItFalls) {
+    // The block paths look 16 to 32 characters ahead: a zero at any place in
+    // such a stretch must end the text exactly there.
+    const U units = MixedUnits(11, 160);
+    const std::string gbk = RefGbk(units);
+    for (size_t at = 0; at < 120 && at < gbk.size(); ++at) {
+        std::string cut = gbk;
+        cut[at] = 0;
+        EXPECT_EQ(RefFromGbk(cut), cmmaptest::ToUtf16(0, cut)) << at;
+    }
+    for (size_t at = 0; at < 60; ++at) {
+        U cut = units;
+        cut[at] = 0;
+        EXPECT_EQ(RefGbk(U(cut.begin(), cut.begin() + static_cast<long>(at))), cmmaptest::FromUtf16(0, cut)) << at;
+    }
+}

@@ -1,7 +1,10 @@
 // CVString construction, buffer layout, access and assignment.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
+
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "vos/vos.h"
@@ -181,4 +184,39 @@ TEST(VStringBuffer, ConstructionFailureLeavesNoBuffer) {
     vostest::FailAllocationAt(0);
     CVString fine("abc");
     EXPECT_EQ(U16("abc"), Text(fine));
+}
+
+TEST(VStringBuffer, AppendsInALoopKeepLengthWordAndTerminator) {
+    // Appends reuse the room a grown block has to spare; every step must
+    // still show the exact length, the text and the zero unit after it,
+    // also when the appended text is the string's own. Heap blocks that
+    // held other data first make the room to spare anything but zeros.
+    std::vector<void*> used;
+    for (size_t size = 16; size <= 4096; size += size / 4) {
+        used.push_back(malloc(size));
+        memset(used.back(), 0xEE, size);
+    }
+    for (void* p : used) free(p);
+    CVString s;
+    std::u16string expect;
+    for (int i = 0; i < 300; ++i) {
+        const unsigned short unit = static_cast<unsigned short>('a' + i % 26);
+        s += unit;
+        expect += static_cast<char16_t>(unit);
+        if (i % 7 == 0) {
+            s += Units(U16("xyz"));
+            expect += U16("xyz");
+        }
+        if (i == 40 || i == 41) {
+            // Its own text, whole and from a point inside it.
+            s += s;
+            expect += expect;
+            s += static_cast<const unsigned short*>(s) + 5;
+            expect += expect.substr(5);
+        }
+        ASSERT_EQ(static_cast<int>(expect.size()), s.GetLength()) << i;
+        ASSERT_EQ(expect.size(), static_cast<size_t>(_palex_zu::VCountedBlockCount(s.GetBuffer(0)))) << i;
+        ASSERT_EQ(0, s.GetBuffer(0)[expect.size()]) << i;
+        ASSERT_EQ(expect, Text(s)) << i;
+    }
 }

@@ -18,6 +18,8 @@ namespace {
 
 const unsigned int kMB2WCIndexBase = 0x8100;
 const unsigned int kMB2WCIndexSize = 0xFF00 - kMB2WCIndexBase;
+// The single-byte entries ahead of the double-byte index.
+const unsigned int kSingleByteEntries = 0x100;
 
 // Stands in for every page of the Unicode-to-multibyte index without codes.
 struct CVNoCodePage {
@@ -85,10 +87,14 @@ unsigned short VCMMap_LookupWC2MB(unsigned short unit) {
 
 void CVCMMapIndex::BuildMB2WC() {
     FreeMB2WC();
-    unsigned short* index = static_cast<unsigned short*>(
-        CVMem::Allocate(kMB2WCIndexSize * sizeof(unsigned short), VOS_HERE));
+    unsigned short* block = static_cast<unsigned short*>(
+        CVMem::Allocate((kSingleByteEntries + kMB2WCIndexSize) * sizeof(unsigned short), VOS_HERE));
     // Without the index the converters fall back to the section search.
-    if (index == nullptr) return;
+    if (block == nullptr) return;
+    for (unsigned int c = 0; c < kSingleByteEntries; ++c) {
+        block[c] = (c == 0 || c > 0x80) ? kVCMMapNoEntry : static_cast<unsigned short>(c == 0x80 ? 0x20AC : c);
+    }
+    unsigned short* index = block + kSingleByteEntries;
     for (unsigned int i = 0; i < kMB2WCIndexSize; ++i) {
         // A trail byte 0 is always the terminator, never part of a code: the
         // converters rely on finding no entry there.
@@ -99,7 +105,7 @@ void CVCMMapIndex::BuildMB2WC() {
 }
 
 void CVCMMapIndex::FreeMB2WC() {
-    CVMem::Deallocate(s_pMB2WC);
+    if (s_pMB2WC != nullptr) CVMem::Deallocate(s_pMB2WC - kSingleByteEntries);
     s_pMB2WC = nullptr;
 }
 
@@ -110,8 +116,13 @@ void CVCMMapIndex::BuildWC2MB() {
         unsigned short* entries = nullptr;
         for (unsigned int low = 0; low < 256; ++low) {
             const unsigned int unit = page << 8 | low;
-            if (unit < 0x80) continue;
-            const unsigned short entry = VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+            // Plain ASCII gives its own byte, written twice so that the
+            // converter can store an entry's two bytes without telling the
+            // two kinds apart; the terminator has no entry.
+            const unsigned short entry =
+                unit == 0 ? kVCMMapNoEntry
+                          : unit < 0x80 ? static_cast<unsigned short>(unit << 8 | unit)
+                                        : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
             if (entry == kVCMMapNoEntry) continue;
             if (entries == nullptr) {
                 entries = static_cast<unsigned short*>(CVMem::Allocate(256 * sizeof(unsigned short), VOS_HERE));

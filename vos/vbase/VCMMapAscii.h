@@ -77,6 +77,39 @@ inline size_t VCMMap_NarrowAsciiRun(const unsigned short* s, size_t n, unsigned 
     return i;
 }
 
+// Narrows 16 units into d (room for 16 bytes) when all of them are 0x01-0x7F,
+// and gives whether it did; d is left alone otherwise. One test for the
+// block, none per unit, so that text mixing ASCII with other units does not
+// pay for a run that ends after a unit or two.
+inline bool VCMMap_NarrowAscii16(const unsigned short* s, unsigned char* d) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
+    const __m128i plainA =
+        _mm_andnot_si128(_mm_cmpeq_epi16(a, zero), _mm_cmpeq_epi16(_mm_and_si128(a, highBits), zero));
+    const __m128i plainB =
+        _mm_andnot_si128(_mm_cmpeq_epi16(b, zero), _mm_cmpeq_epi16(_mm_and_si128(b, highBits), zero));
+    if (_mm_movemask_epi8(_mm_and_si128(plainA, plainB)) != 0xFFFF) return false;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(a, b));
+    return true;
+#else
+    uint64_t any = 0;
+    uint64_t zeros = 0;
+    for (int k = 0; k < 4; ++k) {
+        uint64_t w;
+        memcpy(&w, s + 4 * k, 8);
+        any |= w;
+        // Exact for whether some 16-bit lane is zero.
+        zeros |= (w - 0x0001000100010001ull) & ~w & 0x8000800080008000ull;
+    }
+    if ((any & 0xFF80FF80FF80FF80ull) != 0 || zeros != 0) return false;
+    for (int i = 0; i < 16; ++i) d[i] = static_cast<unsigned char>(s[i]);
+    return true;
+#endif
+}
+
 VOS_NAMESPACE_END
 
 #endif  // VOS_VBASE_VCMMAPASCII_H

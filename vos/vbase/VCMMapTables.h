@@ -24,13 +24,18 @@ const unsigned short kVCMMapNoEntry = 0xFFFF;
 struct CVCMMapIndex {
     // Units of the double-byte codes 0x8100-0xFEFF, indexed by code - 0x8100;
     // null while the multibyte-to-Unicode table is not loaded (or its index
-    // could not be allocated: the converters then search the sections).
+    // could not be allocated: the converters then search the sections). The
+    // 256 entries just ahead of it give the unit of each byte that stands
+    // alone (0x01-0x80; kVCMMapNoEntry for 0, 0xFF and the lead bytes), so
+    // that one array serves both kinds of character: s_pMB2WC[c - 0x100]
+    // for a single byte c.
     static unsigned short* s_pMB2WC;
     // 256 pages of 256 GBK entries (lead byte low), indexed by the unit's
     // high byte; an entry that produces nothing is kVCMMapNoEntry, as is
     // every entry of the shared page that stands in for pages without codes.
-    // Only valid while s_bWC2MBIndexed: otherwise the converters search the
-    // sections.
+    // Units 0x01-0x7F have the entry u | u << 8 (their byte, twice), unit 0
+    // none. Only valid while s_bWC2MBIndexed: otherwise the converters search
+    // the sections.
     static const unsigned short* s_apWC2MB[256];
     static bool s_bWC2MBIndexed;
 

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "VMemHook.h"
+#include "VMemSize.h"
 
 #ifdef VOS_TEST_HOOKS
 #include <atomic>
@@ -39,6 +40,8 @@ bool InjectFailure() {
     return false;
 }
 }  // namespace
+
+bool VMem_FailureArmed() { return s_ulFailAt.load(std::memory_order_relaxed) != 0; }
 #else
 static inline bool InjectFailure() { return false; }
 static inline void CountBlocks(bool, const void*) {}

@@ -1,4 +1,5 @@
-// CVString: one exact-size counted block per non-empty text.
+// CVString: one counted block per non-empty text, exact-size except after
+// an append, which leaves room to spare for the next ones.
 //
 // Block layout, in memory order: the 32-bit length (CVStringData), the units,
 // one zero unit; m_pData points at the first unit. Every replacing operation
@@ -11,6 +12,7 @@
 
 #include "vos/VCMMap.h"
 #include "vos/VMem.h"
+#include "vbase/VMemSize.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -23,6 +25,12 @@ namespace {
 // The largest length whose block size, (length + 3) * 2 bytes, still fits in
 // a 32-bit size and in an int.
 const int kMaxLength = 0x3FFFFFF0;
+
+// The bytes of an exact block for length units: the length word, the units
+// and the zero unit.
+inline unsigned long BlockBytes(int length) {
+    return (static_cast<unsigned long>(length) + 3u) * sizeof(unsigned short);
+}
 
 inline bool Contains(const unsigned short* set, unsigned short c) {
     for (; *set != 0; ++set) {
@@ -71,7 +79,7 @@ void NarrowToString(const char* s, CVString& out) {
 int CVString::AllocateData(int length) {
     m_pData = nullptr;
     if (length < 0 || length > kMaxLength) return 0;
-    const unsigned long bytes = (static_cast<unsigned long>(length) + 3u) * sizeof(unsigned short);
+    const unsigned long bytes = BlockBytes(length);
     char* block = static_cast<char*>(CVMem::Allocate(bytes, VOS_HERE));
     if (block == nullptr) return 0;
     memset(block, 0, bytes);
@@ -101,43 +109,95 @@ void CVString::AssignUnits(const unsigned short* s, int count) {
     m_pData = fresh;
 }
 
+namespace {
+
+// The length of a buffer's text; 0 without a buffer. GetLength is exported
+// and so reached through the symbol table even from here: the append paths,
+// which run in loops, read the length word directly.
+inline int LengthOf(const unsigned short* data) {
+    return data == nullptr ? 0 : VCountedBlockCount(const_cast<unsigned short*>(data));
+}
+
+// Copies count units between places that do not overlap. Short texts, the
+// usual ones appended in a loop, take two fixed-size moves that may overlap
+// each other rather than a library call.
+inline void CopyUnits(unsigned short* to, const unsigned short* from, int count) {
+    const size_t n = static_cast<size_t>(count);
+    if (n >= 8 && n <= 16) {
+        memcpy(to, from, 16);
+        memcpy(to + n - 8, from + n - 8, 16);
+    } else if (n >= 4 && n < 8) {
+        memcpy(to, from, 8);
+        memcpy(to + n - 4, from + n - 4, 8);
+    } else if (n < 4) {
+        for (size_t i = 0; i < n; ++i) to[i] = from[i];
+    } else {
+        memcpy(to, from, n * sizeof(unsigned short));
+    }
+}
+
+// Appends count units of s to the text in data when its block holds them,
+// and gives whether it did (nothing is touched otherwise). s may point into
+// the text itself: the units land after it and the source is read first.
+inline bool AppendInPlace(unsigned short* data, const unsigned short* s, int count) {
+    if (data == nullptr) return false;
+    int32_t& lengthWord = VCountedBlockCount(data);
+    const int length = lengthWord;
+    if (count > kMaxLength - length) return false;
+    void* block = reinterpret_cast<char*>(data) - sizeof(CVStringData);
+    if (VMem_UsableSize(block, BlockBytes(length)) < BlockBytes(length + count)) return false;
+    // The source ends at the text's end at the latest, where the copy
+    // begins: the two never overlap.
+    CopyUnits(data + length, s, count);
+    data[length + count] = 0;
+    lengthWord = length + count;
+    return true;
+}
+
+}  // namespace
+
 void CVString::AppendUnits(const unsigned short* s, int count) {
-    const int length = GetLength();
+    // A block grown by an append keeps room to spare, which the heap reports
+    // (the length word still holds the length, so nothing else sees it):
+    // appending in a loop then reallocates only now and then.
+    if (AppendInPlace(m_pData, s, count)) return;
+    const int length = LengthOf(m_pData);
     if (count > kMaxLength - length) {
         ReleaseData();
         return;
     }
     const int newLength = length + count;
-    // Resizing the block in place lets the heap extend it without a copy; the
-    // block stays exact-size. Text that lies in the block itself would move
-    // with it, so that case takes a fresh block.
+    // Doubling, from a small block at least, up to the largest block a
+    // string can have.
+    const unsigned long bytes = BlockBytes(newLength);
+    const unsigned long most = BlockBytes(kMaxLength);
+    const unsigned long kSmallest = 64;
+    const unsigned long grow = bytes >= most / 2 ? most : 2 * bytes < kSmallest ? kSmallest : 2 * bytes;
+    // Text that lies in the block itself would move with it, so that case
+    // takes a fresh block, as does a string without one.
     const bool ownText = m_pData != nullptr && s >= m_pData && s <= m_pData + length;
+    char* block;
     if (m_pData != nullptr && !ownText) {
-        char* block = reinterpret_cast<char*>(m_pData) - sizeof(CVStringData);
-        const unsigned long bytes = (static_cast<unsigned long>(newLength) + 3u) * sizeof(unsigned short);
-        char* grown = static_cast<char*>(CVMem::Reallocate(block, bytes));
-        if (grown == nullptr) {
-            ReleaseData();
-            return;
+        block = static_cast<char*>(CVMem::Reallocate(reinterpret_cast<char*>(m_pData) - sizeof(CVStringData), grow));
+    } else {
+        block = static_cast<char*>(CVMem::Allocate(grow, VOS_HERE));
+        if (block != nullptr && length > 0) {
+            memcpy(block + sizeof(CVStringData), m_pData, static_cast<size_t>(length) * sizeof(unsigned short));
         }
-        reinterpret_cast<CVStringData*>(grown)->nDataLength = newLength;
-        m_pData = reinterpret_cast<unsigned short*>(grown + sizeof(CVStringData));
-        memcpy(m_pData + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
-        m_pData[newLength] = 0;
-        return;
     }
-    unsigned short* old = m_pData;
-    if (AllocateData(newLength) == 0) {
-        m_pData = old;
+    if (block == nullptr) {
         ReleaseData();
         return;
     }
-    unsigned short* fresh = m_pData;
-    if (length > 0) memcpy(fresh, old, static_cast<size_t>(length) * sizeof(unsigned short));
-    memcpy(fresh + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
-    m_pData = old;
-    ReleaseData();
-    m_pData = fresh;
+    unsigned short* text = reinterpret_cast<unsigned short*>(block + sizeof(CVStringData));
+    // The appended units are copied before the old block (which may hold
+    // them) is released.
+    memcpy(text + length, s, static_cast<size_t>(count) * sizeof(unsigned short));
+    text[newLength] = 0;
+    if (m_pData != nullptr && ownText) ReleaseData();
+    ::new (static_cast<void*>(block)) CVStringData;
+    reinterpret_cast<CVStringData*>(block)->nDataLength = newLength;
+    m_pData = text;
 }
 
 // ---- construction and assignment ---------------------------------------------
@@ -337,15 +397,25 @@ CVString CVString::Right(int n) const {
 
 // ---- concatenation ----------------------------------------------------------
 
-CVString& CVString::operator+=(const CVString& s) {
-    if (s.IsEmpty()) return *this;
-    if (IsEmpty()) return *this = s;
-    AppendUnits(s.m_pData, s.GetLength());
+// The appends run in callers' loops: each starts on a cache line of its
+// own, so that where the linker happens to place it does not change how
+// fast the loop runs.
+#if defined(__GNUC__)
+#define VOS_HOT_ALIGN __attribute__((aligned(64)))
+#else
+#define VOS_HOT_ALIGN
+#endif
+
+VOS_HOT_ALIGN CVString& CVString::operator+=(const CVString& s) {
+    const int count = LengthOf(s.m_pData);
+    if (count == 0) return *this;
+    if (LengthOf(m_pData) == 0) return *this = s;
+    if (!AppendInPlace(m_pData, s.m_pData, count)) AppendUnits(s.m_pData, count);
     return *this;
 }
 
-CVString& CVString::operator+=(unsigned short ch) {
-    AppendUnits(&ch, 1);
+VOS_HOT_ALIGN CVString& CVString::operator+=(unsigned short ch) {
+    if (!AppendInPlace(m_pData, &ch, 1)) AppendUnits(&ch, 1);
     return *this;
 }
 
