@@ -125,26 +125,11 @@ int LiveJavaThreads() {
 
 }  // namespace vostest
 
-int main(int argc, char** argv) {
-    testing::InitGoogleTest(&argc, argv);
-    std::string libPath = "-Djava.library.path=" + vostest::FromEnv("VOS_TEST_LIBPATH");
-    JavaVMOption options[2];
-    options[0].optionString = const_cast<char*>(libPath.c_str());
-    // Lets the VM itself catch misuse of JNI; the test run fails on its
-    // warnings.
-    options[1].optionString = const_cast<char*>("-Xcheck:jni");
-    JavaVMInitArgs args;
-    args.version = JNI_VERSION_1_8;
-    args.nOptions = 2;
-    args.options = options;
-    args.ignoreUnrecognized = JNI_FALSE;
-    void* started = nullptr;
-    if (JNI_CreateJavaVM(&vostest::g_vm, &started, &args) != JNI_OK) {
-        fprintf(stderr, "cannot start the Java VM\n");
-        return 2;
-    }
-    JNIEnv* env = static_cast<JNIEnv*>(started);
-    vostest::g_env = env;
+namespace {
+
+// Loads vostest.AppBoot through the application's class loader and runs the
+// tests inside its native method; the process's exit code.
+int RunTestsInVm(JNIEnv* env) {
     jobject loader = vostest::NewAppLoader(env, vostest::FromEnv("VOS_TEST_CLASSPATH"));
     jclass boot = loader != nullptr ? vostest::LoadClass(env, loader, "vostest.AppBoot") : nullptr;
     if (boot == nullptr) {
@@ -166,5 +151,51 @@ int main(int argc, char** argv) {
     };
     const jint result = env->CallStaticIntMethod(boot, runId, static_cast<jlong>(reinterpret_cast<intptr_t>(&body)));
     if (!vostest::Ok(env)) return 2;
+    return result;
+}
+
+// Registered once the VM runs, so it runs at exit before the static
+// destructors of libjvm.so, which were registered when it was loaded.
+void WarnIfVmRunsAtExit() {
+    JavaVM* vm = nullptr;
+    jsize count = 0;
+    if (JNI_GetCreatedJavaVMs(&vm, 1, &count) == JNI_OK && count != 0) {
+        fprintf(stderr, "WARNING: the Java VM still runs at exit\n");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    std::string libPath = "-Djava.library.path=" + vostest::FromEnv("VOS_TEST_LIBPATH");
+    JavaVMOption options[2];
+    options[0].optionString = const_cast<char*>(libPath.c_str());
+    // Lets the VM itself catch misuse of JNI; the test run fails on its
+    // warnings.
+    options[1].optionString = const_cast<char*>("-Xcheck:jni");
+    JavaVMInitArgs args;
+    args.version = JNI_VERSION_1_8;
+    args.nOptions = 2;
+    args.options = options;
+    args.ignoreUnrecognized = JNI_FALSE;
+    void* started = nullptr;
+    if (JNI_CreateJavaVM(&vostest::g_vm, &started, &args) != JNI_OK) {
+        fprintf(stderr, "cannot start the Java VM\n");
+        return 2;
+    }
+    atexit(WarnIfVmRunsAtExit);
+    vostest::g_env = static_cast<JNIEnv*>(started);
+    const int result = RunTestsInVm(vostest::g_env);
+    // The VM ends before main returns. exit() runs the static destructors of
+    // libjvm.so, among them the one that frees the VM's record of the signal
+    // handlers it installed; a VM still running then goes on with the
+    // periodic signal check of -Xcheck:jni from its watcher thread, reads the
+    // freed record and prints "Warning: SIGSEGV handler modified!" although no
+    // handler changed (seen under qemu, where exit takes longer).
+    if (vostest::g_vm->DestroyJavaVM() != JNI_OK) {
+        fprintf(stderr, "cannot destroy the Java VM\n");
+        return 2;
+    }
     return result;
 }

@@ -6,7 +6,8 @@
 // with JVMContainer::InitVM, as an application's library-load hook does. So
 // FindClass finds the companion classes on the main thread and on Java
 // threads, and fails on threads that native code attached, as on a device.
-// The library (VOS_TEST_LIBPATH) is bound by the companion classes.
+// The library (VOS_TEST_LIBPATH) is bound by the companion classes. When the
+// tests end, the main thread destroys the VM before the process exits.
 #ifndef VOS_TESTS_JVM_JVMHOST_H
 #define VOS_TESTS_JVM_JVMHOST_H
 
