@@ -277,14 +277,37 @@ TEST_F(CMMapUtf8, LongTextAgreesWithOneCharacterAtATime) {
     std::string utf8;
     U want;
     std::vector<size_t> starts;  // byte offset of each character
-    for (unsigned k = 0; utf8.size() < 900; ++k) {
-        // Mostly runs of ideographs; now and then ASCII and the other forms.
-        const unsigned pick = (k * 7 + k / 13) % 24;
-        const std::string one = pick < 12 ? kPieces[pick % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14];
+    auto add = [&](const std::string& one) {
         starts.push_back(utf8.size());
         utf8 += one;
         const U units = ToUtf16(65001, one);
         want.insert(want.end(), units.begin(), units.end());
+    };
+    uint32_t state = 1;
+    bool tight = false;
+    while (utf8.size() < 900) {
+        if (!tight && utf8.size() > 300) {
+            tight = true;
+            // A block of ideographs and ASCII as long as a step takes, then a
+            // pair; and ASCII as thin as text comes after a block step that
+            // took one unit: the tightest cuts after the widest stores.
+            add("\xC3\xA9");
+            for (int r = 0; r < 10; ++r) add(kPieces[r % 2]);
+            for (int r = 0; r < 15; ++r) add("x");
+            add(kPieces[5]);
+            add("\xC3\xA9");
+            add("a");
+            add("\xC3\xA9");
+            for (int r = 0; r < 40; ++r) add("y");
+        }
+        // Mostly runs of ideographs, of up to 14; now and then ASCII and the
+        // other forms.
+        state = state * 1664525u + 1013904223u;
+        const unsigned pick = (state >> 16) % 24;
+        const unsigned repeat = pick < 12 ? 1 + (state >> 8) % 14 : 1;
+        for (unsigned r = 0; r < repeat; ++r) {
+            add(pick < 12 ? kPieces[(pick + r) % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14]);
+        }
     }
     EXPECT_EQ(want, ToUtf16(65001, utf8));
 
@@ -314,8 +337,7 @@ TEST_F(CMMapUtf8, LongTextAgreesWithOneCharacterAtATime) {
     // The other way, lone halves becoming U+FFFD; a cut result writes its
     // whole characters and no further.
     U wide = want;
-    wide[40] = 0xDC00;
-    wide[wide.size() / 2 + 1] = 0xD800;
+    for (size_t i = 40; i < wide.size(); i += 97) wide[i] = static_cast<unsigned short>(i % 2 ? 0xDC00 : 0xD800);
     std::string bytes;
     for (size_t i = 0; i < wide.size(); ++i) {
         const size_t len = (wide[i] & 0xFC00) == 0xD800 && i + 1 < wide.size() && (wide[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;

@@ -160,6 +160,14 @@ __attribute__((target("ssse3"))) void Utf8Blocks(const unsigned char* s, size_t 
             const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
             // No zero lies this near: a byte below 0x80 is an ASCII character.
             const uint32_t ascii = ~ByteMask(v, w);
+            if (ascii == 0xFFFFFFFFu) {
+                // Plain text: whole blocks in a loop of their own, which writes
+                // only what it takes and stops at a zero byte by itself.
+                const size_t plain = VCMMap_WidenAsciiRun(s + i, VCMMap_MinSize(n - i, cap - out), d + out);
+                i += plain;
+                out += plain;
+                continue;
+            }
             const uint32_t leads = ByteMask(_mm_cmpeq_epi8(_mm_and_si128(v, leadBits), leadThree),
                                             _mm_cmpeq_epi8(_mm_and_si128(w, leadBits), leadThree));
             const uint32_t conts =
@@ -339,11 +347,11 @@ inline uint32_t ThreeByteWord(uint32_t u) {
 
 #if defined(VCMMAP_UTF8_SHUFFLE)
 // Units of source and bytes of room that an encoding step needs ahead: a step
-// takes at most 16 units and stores up to 40 bytes; each of the 64 - 16 units
+// takes at most 16 units and stores up to 64 bytes; each of the 96 - 16 units
 // after it yields a byte at least; and a walk stopped by the capacity ends at
 // most three bytes short.
-const size_t kEncodeAhead = 64;
-const size_t kEncodeRoom = 44;
+const size_t kEncodeAhead = 96;
+const size_t kEncodeRoom = 68;
 
 // The first zero unit of [s, s + n), or n.
 __attribute__((target("ssse3"))) size_t ZeroUnit(const unsigned short* s, size_t n) {
@@ -358,6 +366,20 @@ __attribute__((target("ssse3"))) size_t ZeroUnit(const unsigned short* s, size_t
     return i;
 }
 
+// The three bytes of each of the eight units in v (0x800 and above, no
+// surrogate), 24 bytes in order at d, which has room for 28.
+__attribute__((target("ssse3"))) inline void EncodeEight(__m128i v, unsigned char* d) {
+    const __m128i low6 = _mm_set1_epi16(0x3F);
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 12), _mm_set1_epi16(0xE0));
+    const __m128i tail = _mm_or_si128(
+        _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 6), low6), _mm_slli_epi16(_mm_and_si128(v, low6), 8)),
+        _mm_set1_epi16(static_cast<short>(0x8080)));
+    // Lanes of (lead, 0, middle, last) per unit, to the three bytes in order.
+    const __m128i pack = _mm_setr_epi8(0, 2, 3, 4, 6, 7, 8, 10, 11, 12, 14, 15, -1, -1, -1, -1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(_mm_unpacklo_epi16(lead, tail), pack));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 12), _mm_shuffle_epi8(_mm_unpackhi_epi16(lead, tail), pack));
+}
+
 // Encodes from *pi, *pout while block steps may run (see Utf8Blocks), and
 // leaves the rest to the exact walk.
 __attribute__((target("ssse3"))) void Utf16Blocks(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
@@ -368,11 +390,6 @@ __attribute__((target("ssse3"))) void Utf16Blocks(const unsigned short* s, size_
     const __m128i notAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i high5 = _mm_set1_epi16(static_cast<short>(0xF800));
     const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
-    const __m128i low6 = _mm_set1_epi16(0x3F);
-    const __m128i leadMark = _mm_set1_epi16(0xE0);
-    const __m128i contMarks = _mm_set1_epi16(static_cast<short>(0x8080));
-    // Lanes of (lead, 0, middle, last) per unit, to the three bytes in order.
-    const __m128i pack = _mm_setr_epi8(0, 2, 3, 4, 6, 7, 8, 10, 11, 12, 14, 15, -1, -1, -1, -1);
     const __m128i bytes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     while (cap - out >= kEncodeRoom && n - i >= kEncodeAhead) {
         const size_t span = VCMMap_MinSize(n - i, kScanSpan / 2);
@@ -387,12 +404,22 @@ __attribute__((target("ssse3"))) void Utf16Blocks(const unsigned short* s, size_
             const unsigned int ascii = static_cast<unsigned int>(_mm_movemask_epi8(
                 _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(v, notAscii), zero),
                                 _mm_cmpeq_epi16(_mm_and_si128(w, notAscii), zero))));
-            const __m128i head = _mm_and_si128(v, high5);
-            const __m128i notThree = _mm_or_si128(_mm_cmpeq_epi16(head, zero), _mm_cmpeq_epi16(head, surrogate));
-            const unsigned int others = static_cast<unsigned int>(_mm_movemask_epi8(_mm_packs_epi16(notThree, notThree)));
+            if (ascii == 0xFFFF) {
+                // Plain text: whole blocks in a loop of their own, which writes
+                // only what it takes and stops at a zero unit by itself.
+                const size_t plain = VCMMap_NarrowAsciiRun(s + i, VCMMap_MinSize(n - i, cap - out), d + out);
+                i += plain;
+                out += plain;
+                continue;
+            }
+            const __m128i headV = _mm_and_si128(v, high5);
+            const __m128i headW = _mm_and_si128(w, high5);
+            const unsigned int others = static_cast<unsigned int>(_mm_movemask_epi8(
+                _mm_packs_epi16(_mm_or_si128(_mm_cmpeq_epi16(headV, zero), _mm_cmpeq_epi16(headV, surrogate)),
+                                _mm_or_si128(_mm_cmpeq_epi16(headW, zero), _mm_cmpeq_epi16(headW, surrogate)))));
             // The three-byte units at the front of the block, then the ASCII
             // ones after them, in one step.
-            const unsigned int whole = static_cast<unsigned int>(__builtin_ctz(others | 0x100));
+            const unsigned int whole = static_cast<unsigned int>(__builtin_ctz(others | 0x10000));
             const unsigned int run = static_cast<unsigned int>(__builtin_ctz(~(ascii >> whole)));
             if (whole + run == 0) {
                 // Two-byte units and surrogates one at a time; a pair's partner
@@ -402,13 +429,8 @@ __attribute__((target("ssse3"))) void Utf16Blocks(const unsigned short* s, size_
                 i += units;
                 continue;
             }
-            const __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 12), leadMark);
-            const __m128i tail = _mm_or_si128(
-                _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 6), low6), _mm_slli_epi16(_mm_and_si128(v, low6), 8)),
-                contMarks);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + out), _mm_shuffle_epi8(_mm_unpacklo_epi16(lead, tail), pack));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + out + 12),
-                             _mm_shuffle_epi8(_mm_unpackhi_epi16(lead, tail), pack));
+            EncodeEight(v, d + out);
+            EncodeEight(w, d + out + 24);
             const __m128i narrow = _mm_packus_epi16(v, w);
             const __m128i rest = _mm_shuffle_epi8(narrow, _mm_add_epi8(bytes, _mm_set1_epi8(static_cast<char>(whole))));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + out + 3 * whole), rest);
