@@ -8,7 +8,7 @@
 #include "vbase/VCMMapAscii.h"
 #include "vbase/VCMMapTables.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__)
 // Byte shuffles pack and unpack runs of three-byte sequences; the baseline
 // has only SSE2, so the shuffling walks are chosen at run time.
 #define VCMMAP_UTF8_SHUFFLE 1
