@@ -6,8 +6,15 @@
 // U+FFFD. A destination too small for the whole result holds a prefix that
 // ends on a whole character.
 //
-// Input: one byte of capacity, then the text (bytes for decoding, and the same
-// bytes read as little-endian units for encoding).
+// Every result is also compared, unit for unit and byte for byte, with a plain
+// walk over the text (the reference below), and the destination past the
+// result must be left as it was: the converters take blocks of text at a
+// time where the host allows, and a block must never show.
+//
+// Input: one byte of capacity (below 128 the capacity itself, else steps of 32
+// up to 4064, so that long texts are cut too), then the text (bytes for
+// decoding, and the same bytes read as little-endian units for encoding).
+// Run with -max_len=4096 so that texts are long enough for the block steps.
 #include <stddef.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -27,6 +34,96 @@ void Check(bool ok) {
 
 bool IsHigh(unsigned u) { return (u & 0xFC00) == 0xD800; }
 bool IsLow(unsigned u) { return (u & 0xFC00) == 0xDC00; }
+
+// The reference decoder: a sequence by its lead byte, only the low six bits
+// of a following byte, U+FFFD for an overlong form, an encoded surrogate or a
+// value above U+10FFFF, a pair beyond U+FFFF; the walk ends at a zero byte, at
+// a sequence cut by a zero byte or the end, and where the next character's
+// units do not fit (d null: no capacity).
+int RefDecode(const unsigned char* s, int n, unsigned short* d, int cap) {
+    int i = 0, out = 0;
+    while (i < n && s[i] != 0) {
+        const unsigned c = s[i];
+        const int len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : c < 0xFC ? 5 : 6;
+        if (n - i < len) break;
+        bool cut = false;
+        for (int k = 1; k < len; ++k) cut = cut || s[i + k] == 0;
+        if (cut) break;
+        unsigned units[2] = {c, 0};
+        int count = 1;
+        if (len == 2) {
+            const unsigned u = (c & 0x1F) << 6 | (s[i + 1] & 0x3F);
+            units[0] = u < 0x80 ? 0xFFFD : u;
+        } else if (len == 3) {
+            const unsigned u = (c & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F);
+            units[0] = u < 0x800 || (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u;
+        } else if (len == 4) {
+            const unsigned cp = (c & 0x07) << 18 | (s[i + 1] & 0x3F) << 12 | (s[i + 2] & 0x3F) << 6 | (s[i + 3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF) {
+                units[0] = 0xFFFD;
+            } else {
+                units[0] = 0xD800 | (cp - 0x10000) >> 10;
+                units[1] = 0xDC00 | (cp & 0x3FF);
+                count = 2;
+            }
+        } else if (len > 4) {
+            units[0] = 0xFFFD;
+        }
+        if (d != nullptr) {
+            if (cap - out < count) break;
+            for (int k = 0; k < count; ++k) d[out + k] = static_cast<unsigned short>(units[k]);
+        }
+        out += count;
+        i += len;
+    }
+    return out;
+}
+
+// The reference encoder: a pair as one four-byte sequence, a lone half as
+// U+FFFD; the walk ends at a zero unit and where the next character's bytes do
+// not fit. *whole tells whether it reached the end of the text.
+int RefEncode(const unsigned short* s, int n, unsigned char* d, int cap, bool* whole) {
+    int i = 0, out = 0;
+    while (i < n && s[i] != 0) {
+        unsigned cp = s[i];
+        int units = 1;
+        if (IsHigh(cp) && i + 1 < n && IsLow(s[i + 1])) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
+            units = 2;
+        } else if (IsHigh(cp) || IsLow(cp)) {
+            cp = 0xFFFD;
+        }
+        unsigned char b[4];
+        int len;
+        if (cp < 0x80) {
+            b[0] = static_cast<unsigned char>(cp);
+            len = 1;
+        } else if (cp < 0x800) {
+            b[0] = static_cast<unsigned char>(0xC0 | cp >> 6);
+            b[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            len = 2;
+        } else if (cp < 0x10000) {
+            b[0] = static_cast<unsigned char>(0xE0 | cp >> 12);
+            b[1] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
+            b[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            len = 3;
+        } else {
+            b[0] = static_cast<unsigned char>(0xF0 | cp >> 18);
+            b[1] = static_cast<unsigned char>(0x80 | (cp >> 12 & 0x3F));
+            b[2] = static_cast<unsigned char>(0x80 | (cp >> 6 & 0x3F));
+            b[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+            len = 4;
+        }
+        if (d != nullptr) {
+            if (cap - out < len) break;
+            memcpy(d + out, b, static_cast<size_t>(len));
+        }
+        out += len;
+        i += units;
+    }
+    *whole = i == n || s[i] == 0;
+    return out;
+}
 
 // Every high half is followed by a low one and every low half follows a high one.
 bool WellFormedUtf16(const unsigned short* s, int n) {
@@ -78,8 +175,15 @@ void Decode(char* src, int n, int cap) {
     std::vector<unsigned short> full(static_cast<size_t>(count) + 1);
     Check(CVCMMap::MultiByteToWideChar(65001, src, n, full.data(), count + 1) == count);
     Check(WellFormedUtf16(full.data(), count));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(src);
+    Check(count == RefDecode(bytes, n, nullptr, 0));
+    std::vector<unsigned short> ref(static_cast<size_t>(cap > 0 ? cap : 1), 0xA5A5);
+    const int refPart = n > 0 && cap > 0 ? RefDecode(bytes, n, ref.data(), cap) : 0;
+    Check(memcmp(full.data(), ref.data(), static_cast<size_t>(refPart) * 2) == 0);
     unsigned short* dst = new unsigned short[cap > 0 ? cap : 1];
+    for (int i = 0; i < cap; ++i) dst[i] = 0xA5A5;
     const int part = CVCMMap::MultiByteToWideChar(65001, src, n, dst, cap);
+    Check(part == refPart && memcmp(dst, ref.data(), static_cast<size_t>(cap) * 2) == 0);
     // All that fits, short by one unit only where a pair would be split.
     const int fits = count < cap ? count : cap;
     Check(part == fits || (part == fits - 1 && IsHigh(full[static_cast<size_t>(part)])));
@@ -112,9 +216,19 @@ void Encode(unsigned short* src, int n, int cap) {
 
     // The count with the terminator when it all fits beside it; else 0, with
     // the whole characters that leave a byte free.
+    bool reached = false;
+    const int refBytes = RefEncode(src, n, nullptr, 0, &reached);
+    Check(count == (refBytes == 0 ? 0 : refBytes + 1));
+    std::vector<unsigned char> refFull(static_cast<size_t>(refBytes) + 1);
+    RefEncode(src, n, refFull.data(), refBytes, &reached);
+    Check(memcmp(full.data(), refFull.data(), static_cast<size_t>(refBytes)) == 0);
+    std::vector<unsigned char> ref(static_cast<size_t>(cap > 0 ? cap : 1), 0x5A);
+    const int refCut = cap > 0 ? RefEncode(src, n, ref.data(), cap - 1, &reached) : 0;
+    const int refPart = cap > 0 && reached && refCut > 0 ? refCut + 1 : 0;
     char* dst = new char[cap > 0 ? cap : 1];
     memset(dst, 0x5A, static_cast<size_t>(cap > 0 ? cap : 1));
     const int part = CVCMMap::WideCharToMultiByte(65001, src, n, dst, cap, nullptr, nullptr);
+    Check(part == refPart && memcmp(dst, ref.data(), static_cast<size_t>(cap)) == 0);
     if (count == 0 || cap == 0) {
         Check(part == 0);
     } else if (count <= cap) {
@@ -157,7 +271,7 @@ void Encode(unsigned short* src, int n, int cap) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const int cap = data[0];
+    const int cap = data[0] < 128 ? data[0] : (data[0] - 128) * 32;
     const size_t n = size - 1;
     char* bytes = new char[n ? n : 1];
     memcpy(bytes, data + 1, n);
