@@ -7,6 +7,9 @@ add_jar(vos_bench_java
   OUTPUT_NAME vos_bench)
 add_dependencies(bench_msg vos_java vos_bench_java)
 target_link_libraries(bench_msg PRIVATE ${VOS_LIBJVM})
+# The VM starts the way the examples start theirs.
+target_sources(bench_msg PRIVATE ${PROJECT_SOURCE_DIR}/examples/common/ExampleVm.cpp)
+target_include_directories(bench_msg PRIVATE ${PROJECT_SOURCE_DIR}/examples/common)
 get_filename_component(_vos_jvmdir ${VOS_LIBJVM} DIRECTORY)
 set_target_properties(bench_msg PROPERTIES BUILD_RPATH "${_vos_jvmdir};$<TARGET_FILE_DIR:vos>")
 target_compile_definitions(bench_msg PRIVATE

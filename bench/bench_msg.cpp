@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "ExampleVm.h"
 #include "vos/vos.h"
 
 using _palex_zu::CVMsg;
@@ -311,17 +312,12 @@ BENCHMARK(BM_TimerLateness_sleep_until)
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    JavaVMOption options[2];
-    options[0].optionString = const_cast<char*>("-Djava.class.path=" VOS_BENCH_CLASSPATH);
-    options[1].optionString = const_cast<char*>("-Djava.library.path=" VOS_BENCH_LIBPATH);
-    JavaVMInitArgs args;
-    args.version = JNI_VERSION_1_8;
-    args.nOptions = 2;
-    args.options = options;
-    args.ignoreUnrecognized = JNI_FALSE;
-    void* env = nullptr;
-    if (JNI_CreateJavaVM(&g_vm, &env, &args) != JNI_OK) return 2;
-    g_env = static_cast<JNIEnv*>(env);
+    std::string why;
+    g_vm = vosexample::StartVm(VOS_BENCH_CLASSPATH, VOS_BENCH_LIBPATH, g_env, why);
+    if (g_vm == nullptr) {
+        fprintf(stderr, "bench_msg: %s\n", why.c_str());
+        return 2;
+    }
     JVMContainer::InitVM(g_vm);
     _palex_zu::_VosEnv_t vosEnv;
     if (_palex_zu::CVVos::GlobalInit(vosEnv) != 1) return 3;
