@@ -40,6 +40,15 @@ def main(argv):
         if result == "failed":
             failures.append(name)
 
+    def elements(path, tag, unreadable):
+        """The tag elements of an XML file; None, counted as a failure named
+        unreadable, when the file cannot be read."""
+        try:
+            return list(ET.parse(path).getroot().iter(tag))
+        except ET.ParseError:
+            count("failed", unreadable)
+            return None
+
     for d in dirs:
         preset = os.path.basename(os.path.dirname(d.rstrip("/")))
         gtest = {}
@@ -47,33 +56,23 @@ def main(argv):
             if path.endswith((".junit.xml", ".dynamic.xml")):
                 continue
             test = os.path.basename(path)[:-len(".xml")]
-            try:
-                cases = list(ET.parse(path).getroot().iter("testcase"))
-            except ET.ParseError:
-                count("failed", f"{preset}: {test}.xml unreadable")
+            cases = elements(path, "testcase", f"{preset}: {test}.xml unreadable")
+            if cases is None:
                 continue
             gtest[test] = cases
             for case in cases:
                 count(outcome(case), f"{preset}: {case.get('classname', '')}.{case.get('name')}")
         for path in sorted(glob.glob(os.path.join(d, "*.dynamic.xml"))):
-            try:
-                tests = list(ET.parse(path).getroot().iter("Test"))
-            except ET.ParseError:
-                count("failed", f"{preset}: memory check results unreadable")
-                continue
-            for test in tests:
+            tests = elements(path, "Test", f"{preset}: memory check results unreadable")
+            for test in tests or []:
                 if test.get("Status") is None:
                     continue  # the list of tests run, not a result
                 result = "passed" if test.get("Status") == "passed" else "failed"
                 count(result, f"{preset}: memcheck {test.findtext('Name')}")
         for path in sorted(glob.glob(os.path.join(d, "*.junit.xml"))):
             kind = os.path.basename(path)[:-len(".junit.xml")]
-            try:
-                cases = list(ET.parse(path).getroot().iter("testcase"))
-            except ET.ParseError:
-                count("failed", f"{preset}: {kind} results unreadable")
-                continue
-            for case in cases:
+            cases = elements(path, "testcase", f"{preset}: {kind} results unreadable")
+            for case in cases or []:
                 test, result = case.get("name"), outcome(case)
                 if test not in gtest:
                     count(result, f"{preset}: {test}")
