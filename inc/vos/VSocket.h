@@ -129,6 +129,11 @@ protected:
 private:
     CVSocket(const CVSocket&);
     CVSocket& operator=(const CVSocket&);
+
+    // Tells the worker of the socket's manager that the socket has something
+    // new for it (an action, a state to watch, a setting).
+    void WakeWorker();
+    void QueueConnect(CVString& host, unsigned short port);
 };
 
 VOS_NAMESPACE_END

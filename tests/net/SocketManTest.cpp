@@ -1,5 +1,7 @@
 // The socket manager's table and its worker, against peers on 127.0.0.1.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -402,8 +404,10 @@ TEST_F(RunningManager, KeptConnectionIsWatchedAndReused) {
     Add(idle);
     idle.Begin("127.0.0.1", peer.Port());
     ASSERT_TRUE(WaitFor([&] { return idle.Saw(ESOCKET_CONNECTED); }));
-    idle.SetSocketState(ESOCKET_KEEPALIVE);
+    // The stamp goes first: keeping the connection wakes the worker, which
+    // then sleeps until the kept connection's limit as the stamp gives it.
     idle.SetLastActive(V_GetTickCount() - 56000);
+    idle.SetSocketState(ESOCKET_KEEPALIVE);
     ASSERT_TRUE(WaitFor([&] { return idle.GetSocketState() == ESOCKET_IDLE; })) << idle.Trace();
     EXPECT_EQ(-1, idle.GetSocketHandle());
 }
@@ -584,4 +588,71 @@ TEST_F(RunningManager, SocketDeletedInItsFailureCallbackIsNotTouchedAgain) {
     EXPECT_EQ(1, l.removed.load());
     EXPECT_EQ(1, man.GetSocketCount());
     EXPECT_EQ(1, man.RemoveSocket(&after));
+}
+
+namespace {
+
+// The port of the peer a descriptor is connected to, 0 for none.
+unsigned short PeerPort(int fd) {
+    struct sockaddr_in peer;
+    socklen_t len = sizeof(peer);
+    if (fd < 0 || getpeername(fd, reinterpret_cast<struct sockaddr*>(&peer), &len) != 0) return 0;
+    return ntohs(peer.sin_port);
+}
+
+int Count(const std::vector<int>& states, int state) {
+    return static_cast<int>(std::count(states.begin(), states.end(), state));
+}
+
+// Connected to peer, kept, closed and created again, with one pass of the
+// worker since: the kept descriptor waits for the next Connect.
+void KeepAndRecreate(TrackedSocket& kept, LoopbackPeer& peer) {
+    kept.Begin("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return kept.Saw(ESOCKET_CONNECTED) && peer.Accepted() == 1; })) << kept.Trace();
+    kept.SetSocketState(ESOCKET_KEEPALIVE);
+    kept.Close();
+    kept.Recreate();
+    ASSERT_TRUE(WaitFor([&] { return kept.Pending() == 0; }));
+    ASSERT_EQ(ESOCKET_KEEPALIVE, kept.GetSocketState());
+}
+
+}  // namespace
+
+TEST_F(RunningManager, KeptConnectionServesOnlyItsOwnPeer) {
+    LoopbackPeer first(LoopbackPeer::kHttp);
+    LoopbackPeer second(LoopbackPeer::kHttp);
+    TrackedSocket kept;
+    Add(kept);
+    KeepAndRecreate(kept, first);
+    if (HasFatalFailure()) return;
+
+    kept.ConnectTo("127.0.0.1", second.Port());
+    ASSERT_TRUE(WaitFor([&] { return Count(kept.States(), ESOCKET_CONNECTED) == 2; })) << kept.Trace();
+    EXPECT_TRUE(WaitFor([&] { return second.Accepted() == 1; })) << "the other peer got no connection";
+    EXPECT_EQ(second.Port(), PeerPort(kept.GetSocketHandle()));
+    EXPECT_EQ(1, first.Accepted());
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
+}
+
+TEST_F(RunningManager, KeptConnectionThatEndedBeforeConnectIsReplaced) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    TrackedSocket kept;
+    Add(kept);
+    KeepAndRecreate(kept, peer);
+    if (HasFatalFailure()) return;
+
+    // The peer lets the kept connection go: the worker closes it.
+    peer.DropConnections();
+    ASSERT_TRUE(WaitFor([&] { return kept.GetSocketHandle() == -1; })) << kept.Trace();
+    ASSERT_EQ(ESOCKET_IDLE, kept.GetSocketState());
+
+    kept.ConnectTo("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<int> states = kept.States();
+        return Count(states, ESOCKET_CONNECTED) == 2 || Count(states, ESOCKET_CONNECT_FAILED) > 0;
+    })) << kept.Trace();
+    EXPECT_EQ(0, Count(kept.States(), ESOCKET_CONNECT_FAILED)) << kept.Trace();
+    EXPECT_TRUE(WaitFor([&] { return peer.Accepted() == 2; })) << "a fresh connection";
+    EXPECT_EQ(peer.Port(), PeerPort(kept.GetSocketHandle()));
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
 }
