@@ -119,6 +119,7 @@ private:
     uint32_t PlanWait(void* readSet, void* writeSet, int resolverWakes, int* highest);
     static void WaitForWork(int wakeFd, int highest, void* readSet, void* writeSet, uint32_t waitMs);
     void WakeWorker();
+    static int HasPendingActions(CVSocket* socket);
     void SetTableCount(int count);
     void ForgetTable();
     void LetGoOfHeldSocket(CVSocket* socket);

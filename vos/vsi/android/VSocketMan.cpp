@@ -463,9 +463,14 @@ uint32_t CVSocketMan::PlanWait(void* readArg, void* writeArg, int resolverWakes,
     *highest = -1;
     for (int i = 0; i < m_nCount; ++i) {
         CVSocket* socket = m_ppSockets[i];
-        if (V_SharedLoad(socket->m_pfnHttpTaskProc) != nullptr && wait > kPacedWaitMs) wait = kPacedWaitMs;
         const int fd = V_SharedLoad(socket->m_nSocket);
         const _ESOCKETSTATES state = V_SharedLoad(socket->m_eState);
+        // Actions left queued (held back while memory ran short) are tried
+        // again at the old pace, as are the sockets with a per-pass hook.
+        if (wait > kPacedWaitMs && (V_SharedLoad(socket->m_pfnHttpTaskProc) != nullptr ||
+                                    (state != ESOCKET_RESOLVING && HasPendingActions(socket)))) {
+            wait = kPacedWaitMs;
+        }
         const uint32_t since = V_SharedLoad(socket->m_ulLastActive);
         const uint32_t limit = V_SharedLoad(socket->m_ulTimeOut);
         uint32_t until = kNoDeadline;
@@ -510,6 +515,11 @@ uint32_t CVSocketMan::PlanWait(void* readArg, void* writeArg, int resolverWakes,
         if (until < wait) wait = until;
     }
     return wait;
+}
+
+int CVSocketMan::HasPendingActions(CVSocket* socket) {
+    CVLockGuard<CVMutex> hold(socket->m_mutex);
+    return socket->m_arrCmds.GetSize() > 0;
 }
 
 void CVSocketMan::WaitForWork(int wakeFd, int highest, void* readArg, void* writeArg, uint32_t waitMs) {
