@@ -14,9 +14,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <dirent.h>
-#include <stdio.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -27,6 +24,7 @@
 
 #include "benchmark/benchmark.h"
 #include "net/HttpFetch.h"
+#include "net/LoopbackPeer.h"
 #include "net/NginxFixture.h"
 #include "vos/vos.h"
 
@@ -49,32 +47,15 @@ vostest::NginxServer* Server() {
     return server;
 }
 
-// Context switches of every thread of the process but the calling one, each
-// a wake-up of a sleeping thread (or a preemption of a running one).
+// Context switches of every thread of the process but the calling one.
 long OtherThreadSwitches(int* threads) {
-    const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
-    long total = 0;
-    *threads = 0;
-    DIR* dir = opendir("/proc/self/task");
-    if (dir == nullptr) return -1;
-    while (struct dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] == '.' || atoi(entry->d_name) == self) continue;
-        const std::string path = std::string("/proc/self/task/") + entry->d_name + "/status";
-        FILE* file = fopen(path.c_str(), "r");
-        if (file == nullptr) continue;
-        char line[256];
-        while (fgets(line, sizeof(line), file) != nullptr) {
-            long value = 0;
-            if (sscanf(line, "voluntary_ctxt_switches: %ld", &value) == 1 ||
-                sscanf(line, "nonvoluntary_ctxt_switches: %ld", &value) == 1) {
-                total += value;
-            }
-        }
-        fclose(file);
-        ++*threads;
+    const int self = static_cast<int>(syscall(SYS_gettid));
+    std::vector<int> others;
+    for (int id : vostest::ThreadIds()) {
+        if (id != self) others.push_back(id);
     }
-    closedir(dir);
-    return total;
+    *threads = static_cast<int>(others.size());
+    return vostest::ContextSwitches(others);
 }
 
 vostest::NginxServer* ServerFor(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -465,6 +466,36 @@ TEST(SocketManPair, TwoManagersRunSideBySide) {
     second.UnInitSocketMan();
     EXPECT_EQ(nullptr, CVDNSParse::s_pDNSParse) << "the last manager releases the resolver";
     EXPECT_EQ(nullptr, CVDNSCache::s_pDnsCache);
+}
+
+// The worker and the resolver sleep while nothing happens: with a quiet
+// connection open (connected, waiting for nothing) their context switches
+// stop. A worker or resolver that woke on a period would never be still.
+TEST(SocketManWorker, WorkerAndResolverSleepWhileNothingHappens) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    ASSERT_NE(0, peer.Port());
+    std::vector<int> before = vostest::ThreadIds();
+    ProbeMan man;
+    man.SetSocketMax(1);
+    ASSERT_EQ(1, man.StartSocketProc());
+    TrackedSocket s;
+    man.AddSocket(&s);
+    // The name goes through the resolver, which starts its thread.
+    s.Begin("localhost", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return s.Saw(ESOCKET_CONNECTED); })) << s.Trace();
+    std::vector<int> started = vostest::ThreadIds();
+    std::sort(before.begin(), before.end());
+    std::sort(started.begin(), started.end());
+    std::vector<int> library;
+    std::set_difference(started.begin(), started.end(), before.begin(), before.end(), std::back_inserter(library));
+    EXPECT_EQ(2u, library.size()) << "the worker and the resolver";
+    EXPECT_TRUE(WaitFor([&] {
+        const long first = vostest::ContextSwitches(library);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return vostest::ContextSwitches(library) == first;
+    })) << "a library thread keeps waking";
+    man.RemoveSocket(&s);
+    man.UnInitSocketMan();
 }
 
 // Faults of the worker seen in use: each test drives one of them.
