@@ -24,8 +24,9 @@ struct tag_DomainParam {
     uint32_t nPort;
 };
 
-/// The resolver: a queue of names looked up one per turn on its own thread,
-/// whose results go into the name cache.
+/// The resolver: a queue of names looked up one after another on its own
+/// thread, which sleeps while the queue is empty; the results go into the
+/// name cache, and the socket workers are woken for them.
 class VOS_API CVDNSParse {
 public:
     CVDNSParse();

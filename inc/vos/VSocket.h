@@ -71,8 +71,10 @@ public:
     /// and one whose GBK form needs 128 bytes or more, is refused: the
     /// connection then fails (ESOCKET_CONNECT_FAILED) on the worker's next
     /// pass, without a lookup. A kept connection (ESOCKET_KEEPALIVE) is reused
-    /// only while its peer has sent nothing: the worker closes one that turns
-    /// readable, and the next Create and Connect open a fresh connection.
+    /// only for the same host and port, and only while its peer has sent
+    /// nothing: the worker closes one that turns readable, and a Connect to
+    /// another host or port, or after the kept connection ended, opens a fresh
+    /// connection.
     int Connect(CVString& host, unsigned short port);
     /// Drops every pending action and queues the closing of the descriptor.
     void Close();
@@ -129,6 +131,11 @@ protected:
 private:
     CVSocket(const CVSocket&);
     CVSocket& operator=(const CVSocket&);
+
+    // Tells the worker of the socket's manager that the socket has something
+    // new for it (an action, a state to watch, a setting).
+    void WakeWorker();
+    void QueueConnect(CVString& host, unsigned short port);
 };
 
 VOS_NAMESPACE_END

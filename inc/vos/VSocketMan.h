@@ -6,10 +6,14 @@
 /// host names through the resolver of VDNSCache.h, watches the descriptors,
 /// enforces the time-outs (connection and name resolution: half the socket's
 /// time-out; sending and receiving: the whole; a kept connection: 55 s) and
-/// calls the sockets' callbacks. The worker holds the manager's lock for a
-/// whole pass, so table operations wait for the end of the current pass: once
-/// RemoveSocket has returned, the worker no longer touches that socket. Several
-/// managers may run their workers at the same time.
+/// calls the sockets' callbacks. Between passes the worker sleeps until a
+/// socket it watches turns ready, the nearest time-out comes, or it is woken:
+/// by a socket's Create, Connect, Close, Send, Recv or settings, by a table
+/// change, or by the resolver when it has filled the name cache. The worker
+/// holds the manager's lock for a whole pass, so table operations wait for the
+/// end of the current pass: once RemoveSocket has returned, the worker no
+/// longer touches that socket. Several managers may run their workers at the
+/// same time.
 #ifndef VOS_VSOCKETMAN_H
 #define VOS_VSOCKETMAN_H
 
@@ -99,12 +103,23 @@ protected:
     /// Raised by every table change, so that a pass notices changes made by
     /// the callbacks it runs.
     uint32_t m_ulTableVersion;
+    /// The descriptor the worker sleeps on between passes beside its
+    /// sockets; the sockets' operations, the table operations and the
+    /// resolver signal it (-1 when it could not be made: the worker then
+    /// passes every 10 ms).
+    int m_nWakeFd;
 
 private:
+    friend class CVSocket;
     CVSocketMan(const CVSocketMan&);
     CVSocketMan& operator=(const CVSocketMan&);
 
-    unsigned long RunWorker(CVDNSCache* cache, CVDNSParse* parser);
+    unsigned long RunWorker(CVDNSCache* cache, CVDNSParse* parser, int resolverWakes);
+    void RunPass(CVDNSCache* cache, CVDNSParse* parser, void* readSet, void* writeSet);
+    uint32_t PlanWait(void* readSet, void* writeSet, int resolverWakes, int* highest);
+    static void WaitForWork(int wakeFd, int highest, void* readSet, void* writeSet, uint32_t waitMs);
+    void WakeWorker();
+    static int HasPendingActions(CVSocket* socket);
     void SetTableCount(int count);
     void ForgetTable();
     void LetGoOfHeldSocket(CVSocket* socket);

@@ -5,10 +5,22 @@
 #include <string.h>
 #include <strings.h>
 
+#include <chrono>
+
 using _palex_zu::CVSocket;
 using _palex_zu::CVString;
 
 namespace vostest {
+
+namespace {
+
+uint64_t NowUs() {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+}  // namespace
 
 HttpFetch::HttpFetch(const std::string& host, unsigned short port, std::vector<std::string> paths, Reuse reuse,
                      size_t bufferSize)
@@ -81,7 +93,7 @@ void HttpFetch::OnStateChanged() {
             m_request = "GET " + path + " HTTP/1.1\r\nHost: " + m_host + "\r\n" +
                         (m_reuse == kNewConnection ? "Connection: close\r\n" : "") + "\r\n";
             m_sent = 0;
-            m_started = V_GetTickCount();
+            m_started = NowUs();
             SendMore();
             break;
         }
@@ -179,7 +191,7 @@ void HttpFetch::Consume(const char* data, size_t len) {
     }
     if (m_inBody && m_bodyRead == m_bodyLength && !m_done.load()) {
         m_inBody = false;
-        m_latencies.push_back(V_GetTickCount() - m_started);
+        m_latencies.push_back(static_cast<uint32_t>(NowUs() - m_started));
         if (m_keepBodies) m_bodies.push_back(m_body);
         ++m_completed;
         NextRequest();
@@ -208,7 +220,7 @@ void HttpFetch::NextRequest() {
         case kSameStream:
             m_request = "GET " + m_paths[m_next] + " HTTP/1.1\r\nHost: " + m_host + "\r\n\r\n";
             m_sent = 0;
-            m_started = V_GetTickCount();
+            m_started = NowUs();
             SendMore();
             break;
     }

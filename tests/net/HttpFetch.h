@@ -44,7 +44,7 @@ public:
     bool Failed() const { return m_failed.load(); }
     std::string Error();
     int Completed() const { return m_completed.load(); }
-    // Latencies of the completed requests in milliseconds (valid once Done).
+    // Latencies of the completed requests in microseconds (valid once Done).
     const std::vector<uint32_t>& Latencies() const { return m_latencies; }
     const std::vector<std::string>& Bodies() const { return m_bodies; }
     // Every state announced through the callback, in order.
@@ -79,7 +79,7 @@ private:
     size_t m_bodyLength;
     size_t m_bodyRead;
     std::string m_body;
-    uint32_t m_started;
+    uint64_t m_started;
 
     std::vector<uint32_t> m_latencies;
     std::vector<std::string> m_bodies;

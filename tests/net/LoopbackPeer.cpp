@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -227,6 +229,36 @@ int OpenDescriptorCount() {
     }
     closedir(dir);
     return count - 1;  // the directory's own descriptor
+}
+
+std::vector<int> ThreadIds() {
+    std::vector<int> ids;
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) return ids;
+    while (struct dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') ids.push_back(atoi(entry->d_name));
+    }
+    closedir(dir);
+    return ids;
+}
+
+long ContextSwitches(const std::vector<int>& threads) {
+    long total = 0;
+    for (int id : threads) {
+        const std::string path = "/proc/self/task/" + std::to_string(id) + "/status";
+        FILE* file = fopen(path.c_str(), "r");
+        if (file == nullptr) continue;
+        char line[256];
+        while (fgets(line, sizeof(line), file) != nullptr) {
+            long value = 0;
+            if (sscanf(line, "voluntary_ctxt_switches: %ld", &value) == 1 ||
+                sscanf(line, "nonvoluntary_ctxt_switches: %ld", &value) == 1) {
+                total += value;
+            }
+        }
+        fclose(file);
+    }
+    return total;
 }
 
 }  // namespace vostest

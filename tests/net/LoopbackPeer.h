@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vostest {
 
@@ -74,6 +75,11 @@ private:
 
 // Descriptors the process has open, counted from /proc/self/fd.
 int OpenDescriptorCount();
+// The thread ids of the process, from /proc/self/task.
+std::vector<int> ThreadIds();
+// Context switches (voluntary and not) of the threads so far: each one a
+// wake-up of a sleeping thread or a preemption of a running one.
+long ContextSwitches(const std::vector<int>& threads);
 
 }  // namespace vostest
 

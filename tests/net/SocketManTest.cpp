@@ -1,10 +1,13 @@
 // The socket manager's table and its worker, against peers on 127.0.0.1.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <iterator>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -98,18 +101,18 @@ TEST(SocketManTable, AddRemoveAndCapacity) {
     EXPECT_EQ(0, man.AddSocket(&a)) << "UnInitSocketMan frees the table";
 }
 
-TEST(SocketManTable, FixedAnswers) {
+TEST(SocketManTable, ProxyNameIsACopyAndConnectionNamesAreLeftAlone) {
     CVSocketMan man;
-    EXPECT_EQ(1, man.InitSocketMan());
-    EXPECT_EQ(1, man.EstablishConnection(3));
-    EXPECT_EQ(0, man.GetCurrentIapId());
-    EXPECT_EQ(2, man.GetConnectStatus());
-    CVArray<CVString, CVString&> names;
-    EXPECT_EQ(0, man.EnumConnectionNames(names));
-    EXPECT_EQ(0, names.GetSize());
     CVString proxy("proxy.example");
     man.SetProxyName(proxy);
-    EXPECT_EQ(0, man.GetProxyName().Compare(proxy));
+    proxy = CVString("changed");
+    EXPECT_EQ(0, man.GetProxyName().Compare(CVString("proxy.example"))) << "the manager keeps its own copy";
+    CVArray<CVString, CVString&> names;
+    CVString name("kept");
+    names.Add(name);
+    man.EnumConnectionNames(names);
+    ASSERT_EQ(1, names.GetSize());
+    EXPECT_EQ(0, names[0].Compare(name));
 }
 
 TEST(SocketManWorker, StartsOnceAndStopsForGood) {
@@ -402,8 +405,10 @@ TEST_F(RunningManager, KeptConnectionIsWatchedAndReused) {
     Add(idle);
     idle.Begin("127.0.0.1", peer.Port());
     ASSERT_TRUE(WaitFor([&] { return idle.Saw(ESOCKET_CONNECTED); }));
-    idle.SetSocketState(ESOCKET_KEEPALIVE);
+    // The stamp goes first: keeping the connection wakes the worker, which
+    // then sleeps until the kept connection's limit as the stamp gives it.
     idle.SetLastActive(V_GetTickCount() - 56000);
+    idle.SetSocketState(ESOCKET_KEEPALIVE);
     ASSERT_TRUE(WaitFor([&] { return idle.GetSocketState() == ESOCKET_IDLE; })) << idle.Trace();
     EXPECT_EQ(-1, idle.GetSocketHandle());
 }
@@ -461,6 +466,36 @@ TEST(SocketManPair, TwoManagersRunSideBySide) {
     second.UnInitSocketMan();
     EXPECT_EQ(nullptr, CVDNSParse::s_pDNSParse) << "the last manager releases the resolver";
     EXPECT_EQ(nullptr, CVDNSCache::s_pDnsCache);
+}
+
+// The worker and the resolver sleep while nothing happens: with a quiet
+// connection open (connected, waiting for nothing) their context switches
+// stop. A worker or resolver that woke on a period would never be still.
+TEST(SocketManWorker, WorkerAndResolverSleepWhileNothingHappens) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    ASSERT_NE(0, peer.Port());
+    std::vector<int> before = vostest::ThreadIds();
+    ProbeMan man;
+    man.SetSocketMax(1);
+    ASSERT_EQ(1, man.StartSocketProc());
+    TrackedSocket s;
+    man.AddSocket(&s);
+    // The name goes through the resolver, which starts its thread.
+    s.Begin("localhost", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return s.Saw(ESOCKET_CONNECTED); })) << s.Trace();
+    std::vector<int> started = vostest::ThreadIds();
+    std::sort(before.begin(), before.end());
+    std::sort(started.begin(), started.end());
+    std::vector<int> library;
+    std::set_difference(started.begin(), started.end(), before.begin(), before.end(), std::back_inserter(library));
+    EXPECT_EQ(2u, library.size()) << "the worker and the resolver";
+    EXPECT_TRUE(WaitFor([&] {
+        const long first = vostest::ContextSwitches(library);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return vostest::ContextSwitches(library) == first;
+    })) << "a library thread keeps waking";
+    man.RemoveSocket(&s);
+    man.UnInitSocketMan();
 }
 
 // Faults of the worker seen in use: each test drives one of them.
@@ -584,4 +619,71 @@ TEST_F(RunningManager, SocketDeletedInItsFailureCallbackIsNotTouchedAgain) {
     EXPECT_EQ(1, l.removed.load());
     EXPECT_EQ(1, man.GetSocketCount());
     EXPECT_EQ(1, man.RemoveSocket(&after));
+}
+
+namespace {
+
+// The port of the peer a descriptor is connected to, 0 for none.
+unsigned short PeerPort(int fd) {
+    struct sockaddr_in peer;
+    socklen_t len = sizeof(peer);
+    if (fd < 0 || getpeername(fd, reinterpret_cast<struct sockaddr*>(&peer), &len) != 0) return 0;
+    return ntohs(peer.sin_port);
+}
+
+int Count(const std::vector<int>& states, int state) {
+    return static_cast<int>(std::count(states.begin(), states.end(), state));
+}
+
+// Connected to peer, kept, closed and created again, with one pass of the
+// worker since: the kept descriptor waits for the next Connect.
+void KeepAndRecreate(TrackedSocket& kept, LoopbackPeer& peer) {
+    kept.Begin("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] { return kept.Saw(ESOCKET_CONNECTED) && peer.Accepted() == 1; })) << kept.Trace();
+    kept.SetSocketState(ESOCKET_KEEPALIVE);
+    kept.Close();
+    kept.Recreate();
+    ASSERT_TRUE(WaitFor([&] { return kept.Pending() == 0; }));
+    ASSERT_EQ(ESOCKET_KEEPALIVE, kept.GetSocketState());
+}
+
+}  // namespace
+
+TEST_F(RunningManager, KeptConnectionServesOnlyItsOwnPeer) {
+    LoopbackPeer first(LoopbackPeer::kHttp);
+    LoopbackPeer second(LoopbackPeer::kHttp);
+    TrackedSocket kept;
+    Add(kept);
+    KeepAndRecreate(kept, first);
+    if (HasFatalFailure()) return;
+
+    kept.ConnectTo("127.0.0.1", second.Port());
+    ASSERT_TRUE(WaitFor([&] { return Count(kept.States(), ESOCKET_CONNECTED) == 2; })) << kept.Trace();
+    EXPECT_TRUE(WaitFor([&] { return second.Accepted() == 1; })) << "the other peer got no connection";
+    EXPECT_EQ(second.Port(), PeerPort(kept.GetSocketHandle()));
+    EXPECT_EQ(1, first.Accepted());
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
+}
+
+TEST_F(RunningManager, KeptConnectionThatEndedBeforeConnectIsReplaced) {
+    LoopbackPeer peer(LoopbackPeer::kHttp);
+    TrackedSocket kept;
+    Add(kept);
+    KeepAndRecreate(kept, peer);
+    if (HasFatalFailure()) return;
+
+    // The peer lets the kept connection go: the worker closes it.
+    peer.DropConnections();
+    ASSERT_TRUE(WaitFor([&] { return kept.GetSocketHandle() == -1; })) << kept.Trace();
+    ASSERT_EQ(ESOCKET_IDLE, kept.GetSocketState());
+
+    kept.ConnectTo("127.0.0.1", peer.Port());
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<int> states = kept.States();
+        return Count(states, ESOCKET_CONNECTED) == 2 || Count(states, ESOCKET_CONNECT_FAILED) > 0;
+    })) << kept.Trace();
+    EXPECT_EQ(0, Count(kept.States(), ESOCKET_CONNECT_FAILED)) << kept.Trace();
+    EXPECT_TRUE(WaitFor([&] { return peer.Accepted() == 2; })) << "a fresh connection";
+    EXPECT_EQ(peer.Port(), PeerPort(kept.GetSocketHandle()));
+    EXPECT_EQ(1, man.RemoveSocket(&kept));
 }

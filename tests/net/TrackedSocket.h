@@ -24,6 +24,12 @@ public:
         _palex_zu::CVString name(host);
         Connect(name, port);
     }
+    // Create alone, with the recording callback.
+    void Recreate() { Create(_palex_zu::VSOCK_TCP, this, OnState); }
+    void ConnectTo(const char* host, unsigned short port) {
+        _palex_zu::CVString name(host);
+        Connect(name, port);
+    }
     // Takes fd as an established connection, with the recording callback
     // and nothing queued. Call before the socket joins a manager.
     void Adopt(int fd) {

@@ -3,6 +3,7 @@
 #include <stdint.h>
 
 #include "vos/VMem.h"
+#include "vbase/VLockGuard.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -35,7 +36,7 @@ void CVDNSCache::ReleaseInstance() {
 int CVDNSCache::GetHostByName(CVString& name, unsigned int& address, unsigned int& port) {
     if (name.IsEmpty()) return 0;
     const unsigned short* key = name;
-    m_mutex.Lock(0xFFFFFFFF);
+    CVLockGuard<CVMutex> hold(m_mutex);
     void* value = nullptr;
     int found = 0;
     if (m_mapIndex.Lookup(key, value)) {
@@ -48,21 +49,19 @@ int CVDNSCache::GetHostByName(CVString& name, unsigned int& address, unsigned in
             m_mapIndex.RemoveKey(key);
         }
     }
-    m_mutex.Unlock();
     return found;
 }
 
 int CVDNSCache::AddHostAndName(CVString& name, unsigned int address, unsigned int port) {
     if (name.IsEmpty()) return 0;
     const unsigned short* key = name;
-    m_mutex.Lock(0xFFFFFFFF);
+    CVLockGuard<CVMutex> hold(m_mutex);
     void* value = nullptr;
     if (m_mapIndex.Lookup(key, value)) {
         const intptr_t position = reinterpret_cast<intptr_t>(value);
         if (position >= 0 && position < m_arrAddress.GetSize() && position < m_arrPort.GetSize()) {
             m_arrAddress[static_cast<int>(position)] = address;
             m_arrPort[static_cast<int>(position)] = port;
-            m_mutex.Unlock();
             return 1;
         }
         m_mapIndex.RemoveKey(key);
@@ -81,7 +80,6 @@ int CVDNSCache::AddHostAndName(CVString& name, unsigned int address, unsigned in
         m_arrAddress.SetSize(position);
         m_arrPort.SetSize(position);
     }
-    m_mutex.Unlock();
     return stored;
 }
 

@@ -1,9 +1,11 @@
 #include <netdb.h>
+#include <pthread.h>
 #include <string.h>
 #include <unistd.h>
 
 #include "vos/VDNSCache.h"
 #include "vos/VMem.h"
+#include "vbase/VLockGuard.h"
 #include "vsi/android/VSocketAtomic.h"
 
 VOS_NAMESPACE_BEGIN
@@ -13,7 +15,30 @@ CVDNSParse* CVDNSParse::s_pDNSParse = nullptr;
 namespace {
 
 const unsigned short kMutexName[] = {'d', 'n', 's', 'p', 'a', 'r', 's', 'e', '_', 'm', 'u', 't', 'e', 'x', 0};
-const useconds_t kTurnPauseUs = 100000;
+// The pause after a lookup that failed: the socket worker asks again for a
+// name it still waits for, and names that cannot be resolved are not looked
+// up more often than this.
+const useconds_t kFailurePauseUs = 100000;
+
+// The resolver thread sleeps here while its queue is empty. There is one
+// resolver at a time; the flag says that a task may have been queued (or a
+// stop asked for) since the thread last looked.
+pthread_mutex_t g_wakeLock = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t g_wakeCond = PTHREAD_COND_INITIALIZER;
+int g_bWoken = 0;
+
+void WakeResolver() {
+    CVLockGuard<pthread_mutex_t> hold(g_wakeLock);
+    g_bWoken = 1;
+    pthread_cond_signal(&g_wakeCond);
+}
+
+// Returns once the resolver has been woken or asked to stop.
+void SleepUntilWoken(const int& stop) {
+    CVLockGuard<pthread_mutex_t> hold(g_wakeLock);
+    while (!g_bWoken && V_SharedLoad(stop) == 0) pthread_cond_wait(&g_wakeCond, &g_wakeLock);
+    g_bWoken = 0;
+}
 
 // The host of a task as a string; the text is cut at 128 bytes even when a
 // task arrives without its terminating zero.
@@ -29,11 +54,13 @@ CVString HostOf(const tag_DomainParam& task) {
 CVDNSParse::CVDNSParse() : m_mapNames(10), m_bStop(0) { m_mutex.Create(kMutexName); }
 
 CVDNSParse::~CVDNSParse() {
-    m_mutex.Lock(0xFFFFFFFF);
-    m_arrTasks.SetSize(0, -1);
-    m_mapNames.RemoveAll();
-    V_SharedStore(m_bStop, 1);
-    m_mutex.Unlock();
+    {
+        CVLockGuard<CVMutex> hold(m_mutex);
+        m_arrTasks.SetSize(0, -1);
+        m_mapNames.RemoveAll();
+        V_SharedStore(m_bStop, 1);
+    }
+    WakeResolver();
     // A lookup under way is waited for: the thread uses this object to its end.
     m_thread.TerminateThread(0);
 }
@@ -60,7 +87,7 @@ void CVDNSParse::ReleaseInstance() {
 }
 
 void CVDNSParse::AddDNSTask(tag_DomainParam& task) {
-    m_mutex.Lock(0xFFFFFFFF);
+    CVLockGuard<CVMutex> hold(m_mutex);
     // Several socket workers may ask at once: the thread is started under
     // the lock so that only one of them starts it.
     if (m_thread.GetHandle() == nullptr) {
@@ -78,8 +105,8 @@ void CVDNSParse::AddDNSTask(tag_DomainParam& task) {
     if (key != nullptr && name.GetLength() > 0 && !m_mapNames.Lookup(key, queued)) {
         m_mapNames.SetAt(key, key);
         if (m_mapNames.Lookup(key, queued) && m_arrTasks.Add(task) == -1) m_mapNames.RemoveKey(key);
+        WakeResolver();
     }
-    m_mutex.Unlock();
 }
 
 unsigned long CVDNSParse::DNSParseThreadProc(void* param) {
@@ -88,12 +115,18 @@ unsigned long CVDNSParse::DNSParseThreadProc(void* param) {
     tag_DomainParam task;
     memset(&task, 0, sizeof(task));
     while (V_SharedLoad(self->m_bStop) == 0) {
-        self->m_mutex.Lock(0xFFFFFFFF);
-        const int queued = self->m_arrTasks.GetSize();
-        if (queued > 0) memcpy(&task, &self->m_arrTasks[0], sizeof(task));
-        self->m_mutex.Unlock();
-
-        if (queued > 0) {
+        int queued = 0;
+        {
+            CVLockGuard<CVMutex> hold(self->m_mutex);
+            queued = self->m_arrTasks.GetSize();
+            if (queued > 0) memcpy(&task, &self->m_arrTasks[0], sizeof(task));
+        }
+        if (queued == 0) {
+            SleepUntilWoken(self->m_bStop);
+            continue;
+        }
+        int failed = 0;
+        {
             CVString name = HostOf(task);
             if (!name.IsEmpty()) {
                 char host[sizeof(task.szHost) + 1];
@@ -106,16 +139,19 @@ unsigned long CVDNSParse::DNSParseThreadProc(void* param) {
                     entry->h_addr_list[0] != nullptr && cache != nullptr) {
                     unsigned int address = 0;
                     memcpy(&address, entry->h_addr_list[0], sizeof(address));
-                    cache->AddHostAndName(name, address, task.nPort);
+                    failed = !cache->AddHostAndName(name, address, task.nPort);
+                } else {
+                    failed = 1;
                 }
             }
-            self->m_mutex.Lock(0xFFFFFFFF);
+            CVLockGuard<CVMutex> hold(self->m_mutex);
             if (self->m_arrTasks.GetSize() > 0) self->m_arrTasks.RemoveAt(0, 1);
             const unsigned short* key = name;
             if (key != nullptr) self->m_mapNames.RemoveKey(key);
-            self->m_mutex.Unlock();
         }
-        usleep(kTurnPauseUs);
+        // The sockets waiting for the name connect on the worker's next pass.
+        if (!failed) V_WakeSocketWorkers();
+        if (failed) usleep(kFailurePauseUs);
         memset(&task, 0, sizeof(task));
     }
     return 0;

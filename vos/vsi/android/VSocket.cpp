@@ -10,6 +10,7 @@
 #include "vos/VMem.h"
 #include "vos/VSocketMan.h"
 #include "vos/VTime.h"
+#include "vbase/VLockGuard.h"
 #include "vsi/android/VSocketAtomic.h"
 
 #ifndef MSG_NOSIGNAL
@@ -80,30 +81,44 @@ CVSocket::~CVSocket() {
         V_SharedStore(m_nSocket, -1);
     }
     V_SharedStore(m_eState, ESOCKET_IDLE);
-    // A later socket at the same address must not inherit a failed send.
+    // A later socket at the same address must not inherit a failed send or
+    // a skipped Create.
     V_NoteSendResult(this, 0);
+    V_NoteKeptCreate(this, 0);
+}
+
+void CVSocket::WakeWorker() {
+    CVSocketMan* manager = V_SharedLoad(m_pSocketMan);
+    if (manager != nullptr) manager->WakeWorker();
 }
 
 int CVSocket::Create(VSOCK_TYPE, void* context, int (*callback)(void*)) {
-    m_mutex.Lock(0xFFFFFFFF);
-    V_SharedStore(m_pfnStateChanged, callback);
-    if (V_SharedLoad(m_eState) != ESOCKET_KEEPALIVE) V_SharedStore(m_eState, ESOCKET_IDLE);
-    V_SharedStore(m_pObj, context);
-    m_arrCmds.Add(ACTION_CREATE);
-    m_mutex.Unlock();
+    {
+        CVLockGuard<CVMutex> hold(m_mutex);
+        V_SharedStore(m_pfnStateChanged, callback);
+        if (V_SharedLoad(m_eState) != ESOCKET_KEEPALIVE) V_SharedStore(m_eState, ESOCKET_IDLE);
+        V_SharedStore(m_pObj, context);
+        m_arrCmds.Add(ACTION_CREATE);
+    }
+    WakeWorker();
     return 1;
 }
 
 int CVSocket::Connect(CVString& host, unsigned short port) {
-    m_mutex.Lock(0xFFFFFFFF);
+    QueueConnect(host, port);
+    WakeWorker();
+    return 0;
+}
+
+void CVSocket::QueueConnect(CVString& host, unsigned short port) {
+    CVLockGuard<CVMutex> hold(m_mutex);
     if (V_SharedLoad(m_eState) == ESOCKET_KEEPALIVE) {
         // An empty stored host is a refused one: nothing to reuse.
         char scratch[kHostBytes];
         if (m_szHost[0] != '\0' && HostToGbk(host, scratch) && strcmp(scratch, m_szHost) == 0 &&
             port == m_usPort) {
             m_arrCmds.Add(ACTION_CONNECT);
-            m_mutex.Unlock();
-            return 0;
+            return;
         }
     }
     V_SharedStore(m_eState, ESOCKET_IDLE);
@@ -112,15 +127,15 @@ int CVSocket::Connect(CVString& host, unsigned short port) {
     if (!HostToGbk(host, m_szHost)) memset(m_szHost, 0, sizeof(m_szHost));
     m_usPort = port;
     m_arrCmds.Add(ACTION_CONNECT);
-    m_mutex.Unlock();
-    return 0;
 }
 
 void CVSocket::Close() {
-    m_mutex.Lock(0xFFFFFFFF);
-    if (m_arrCmds.GetSize() > 0) m_arrCmds.RemoveAt(0, m_arrCmds.GetSize());
-    m_arrCmds.Add(ACTION_CLOSE);
-    m_mutex.Unlock();
+    {
+        CVLockGuard<CVMutex> hold(m_mutex);
+        if (m_arrCmds.GetSize() > 0) m_arrCmds.RemoveAt(0, m_arrCmds.GetSize());
+        m_arrCmds.Add(ACTION_CLOSE);
+    }
+    WakeWorker();
 }
 
 int CVSocket::Send(const char* data, int len) {
@@ -139,6 +154,7 @@ int CVSocket::Send(const char* data, int len) {
     // announcement.
     V_NoteSendResult(this, sent < 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
     V_SharedStore(m_eState, ESOCKET_SENDING);
+    WakeWorker();
     errno = error;
     return sent;
 }
@@ -153,6 +169,7 @@ int CVSocket::Recv(char* buf, int size) {
         // of a connection that may have been quiet for a while.
         V_SharedStore(m_ulLastActive, static_cast<uint32_t>(V_GetTickCount()));
         V_SharedStore(m_eState, ESOCKET_RECV_WAIT);
+        WakeWorker();
         return -2;
     }
     errno = 0;
@@ -163,11 +180,13 @@ int CVSocket::Recv(char* buf, int size) {
     V_SharedStore(m_ulLastActive, static_cast<uint32_t>(V_GetTickCount()));
     if (got > 0) {
         V_SharedStore(m_eState, ESOCKET_RECV_WAIT);
+        WakeWorker();
     } else if (got < 0 && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)) {
         // Nothing there after all: keep waiting for the worker's next signal.
-        errno = 0;
         got = -1;
         V_SharedStore(m_eState, ESOCKET_RECV_WAIT);
+        WakeWorker();
+        errno = 0;
     } else {
         errno = error;
         V_SharedStore(m_eState, ESOCKET_RECV_ERROR);
@@ -178,12 +197,16 @@ int CVSocket::Recv(char* buf, int size) {
 unsigned long CVSocket::SetTimeOut(unsigned long ms) {
     const uint32_t previous = V_SharedLoad(m_ulTimeOut);
     V_SharedStore(m_ulTimeOut, static_cast<uint32_t>(ms));
+    WakeWorker();
     return previous;
 }
 
 _ESOCKETSTATES CVSocket::GetSocketState() { return V_SharedLoad(m_eState); }
 
-void CVSocket::SetSocketState(_ESOCKETSTATES state) { V_SharedStore(m_eState, state); }
+void CVSocket::SetSocketState(_ESOCKETSTATES state) {
+    V_SharedStore(m_eState, state);
+    WakeWorker();
+}
 
 int CVSocket::GetSocketHandle() { return V_SharedLoad(m_nSocket); }
 
@@ -194,6 +217,7 @@ CVSocketMan* CVSocket::GetSocketMan() { return V_SharedLoad(m_pSocketMan); }
 void CVSocket::SetHttpTaskProcCB(void* context, int (*callback)(void*)) {
     V_SharedStore(m_pfnHttpTaskProc, callback);
     V_SharedStore(m_pObj, context);
+    WakeWorker();
 }
 
 VOS_NAMESPACE_END

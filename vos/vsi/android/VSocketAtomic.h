@@ -28,6 +28,12 @@ class CVSocket;
 void V_NoteSendResult(CVSocket* socket, int failed);
 // 1 when the last send of socket failed; the note is dropped.
 int V_TakeSendFailure(CVSocket* socket);
+// Whether the worker skipped the socket's Create for a kept connection; the
+// next Connect takes the note. The socket's destructor drops it.
+void V_NoteKeptCreate(CVSocket* socket, int skipped);
+int V_TakeKeptCreate(CVSocket* socket);
+// Wakes every running socket worker (the resolver, after filling the cache).
+void V_WakeSocketWorkers();
 
 VOS_NAMESPACE_END
 
