@@ -65,7 +65,8 @@ jclass VJni_Class(EVJniClass which);
 jclass VJni_FindClass(JNIEnv* env, EVJniClass which);
 // Member IDs on cls, a reference to the class which; looked up once and kept
 // when cls is the kept class (its IDs stay valid while it is loaded), else
-// looked up per call. Null, with no exception pending, when missing.
+// looked up per call. Null, with no exception pending, when missing. name
+// and signature are kept as given: pass string literals.
 jmethodID VJni_StaticMethodID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature);
 jfieldID VJni_FieldID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature);
 
