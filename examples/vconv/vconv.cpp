@@ -1,12 +1,14 @@
 // vconv: converts text between GBK, UTF-8 and UTF-16LE with the library's
 // converters.
 //
-//   vconv -f gbk|utf-8|utf-16le -t gbk|utf-8|utf-16le [FILE]
+//   vconv -f ENCODING -t ENCODING [FILE]
 //
+// ENCODING is gbk (also cp936, 936), utf-8 (also utf8, 65001) or utf-16le.
 // Reads FILE (standard input without one) and writes the converted text to
 // standard output. Characters without a code in the target are dropped, as
-// the library's converters drop them. Exit status: 0 on success, 1 when the
-// input or output fails mid-way, 2 on bad arguments or an unreadable file.
+// the library's converters drop them, and a warning on standard error says
+// how many. Exit status: 0 on success, 1 when the input or output fails
+// mid-way, 2 on bad arguments or an unreadable file.
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -23,16 +25,30 @@ namespace {
 
 enum Encoding { kNone, kGbk, kUtf8, kUtf16le };
 
+// The usual names of each encoding, the code-page numbers among them.
 Encoding ParseEncoding(const char* name) {
-    if (strcasecmp(name, "gbk") == 0) return kGbk;
-    if (strcasecmp(name, "utf-8") == 0) return kUtf8;
-    if (strcasecmp(name, "utf-16le") == 0) return kUtf16le;
+    static const struct {
+        const char* name;
+        Encoding encoding;
+    } kNames[] = {
+        {"gbk", kGbk},       {"cp936", kGbk},    {"936", kGbk},           {"utf-8", kUtf8},
+        {"utf8", kUtf8},     {"65001", kUtf8},   {"cp65001", kUtf8},      {"utf-16le", kUtf16le},
+        {"utf16le", kUtf16le},
+    };
+    for (const auto& n : kNames) {
+        if (strcasecmp(name, n.name) == 0) return n.encoding;
+    }
     return kNone;
 }
 
+const char kUsage[] =
+    "usage: vconv -f ENCODING -t ENCODING [FILE]\n"
+    "  ENCODING: gbk (cp936, 936), utf-8 (utf8, 65001) or utf-16le\n"
+    "  Converts FILE (standard input without one or for -) to standard output.\n";
+
 int Usage(const char* message) {
     if (message != nullptr) fprintf(stderr, "vconv: %s\n", message);
-    fprintf(stderr, "usage: vconv -f gbk|utf-8|utf-16le -t gbk|utf-8|utf-16le [FILE]\n");
+    fputs(kUsage, stderr);
     return 2;
 }
 
@@ -101,6 +117,24 @@ void Encode(Encoding to, const std::vector<unsigned short>& in, std::string& out
     }
 }
 
+// The characters (a surrogate pair is one) that encode to nothing alone.
+size_t DroppedCharacters(Encoding to, const std::vector<unsigned short>& units) {
+    const unsigned int codePage = to == kGbk ? 0 : 65001;
+    // UTF-8 results count a terminator the text does not carry.
+    const int nothing = codePage != 0 ? 1 : 0;
+    size_t dropped = 0;
+    for (size_t i = 0; i < units.size();) {
+        const bool pair = i + 1 < units.size() && (units[i] & 0xFC00) == 0xD800 && (units[i + 1] & 0xFC00) == 0xDC00;
+        const int len = pair ? 2 : 1;
+        if (units[i] != 0 &&
+            CVCMMap::WideCharToMultiByte(codePage, units.data() + i, len, nullptr, 0, nullptr, nullptr) <= nothing) {
+            ++dropped;
+        }
+        i += static_cast<size_t>(len);
+    }
+    return dropped;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,7 +151,7 @@ int main(int argc, char** argv) {
             (argv[i][1] == 'f' ? from : to) = e;
             ++i;
         } else if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "--help") == 0) {
-            Usage(nullptr);
+            fputs(kUsage, stdout);
             return 0;
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             fprintf(stderr, "vconv: unknown option '%s'\n", argv[i]);
@@ -158,6 +192,14 @@ int main(int argc, char** argv) {
     Decode(from, input, units);
     std::string output;
     Encode(to, units, output);
+    // What the target cannot encode is dropped without a trace: reading the
+    // output back tells how many units went.
+    std::vector<unsigned short> back;
+    Decode(to, output, back);
+    if (back.size() < units.size()) {
+        fprintf(stderr, "vconv: warning: %zu characters have no code in the target and were dropped\n",
+                DroppedCharacters(to, units));
+    }
     CVCMMap::GlobalUnInit();
 
     if (fwrite(output.data(), 1, output.size(), stdout) != output.size() || fflush(stdout) != 0) {

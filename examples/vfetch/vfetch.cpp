@@ -3,9 +3,13 @@
 // happens) and the response body (on standard output).
 //
 // Exit status: 0 for a 2xx response, 1 for any other HTTP status, 2 when the
-// connection fails or times out, 64 for a usage or URL error.
+// connection fails or times out, 64 for a usage or URL error, 74 when the
+// body cannot be written.
+#include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,9 +21,20 @@
 using namespace _palex_zu;
 using vosexample::HttpGet;
 
+namespace {
+const char kUsage[] = "usage: vfetch http://host[:port][/path] [timeout-ms]\n";
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
+    // A reader that went away shows as a failed write, reported below, not
+    // as a silent end by signal.
+    signal(SIGPIPE, SIG_IGN);
     if (argc < 2 || argc > 3) {
-        fprintf(stderr, "usage: vfetch http://host[:port][/path] [timeout-ms]\n");
+        fputs(kUsage, stderr);
         return 64;
     }
     vosexample::Url url;
@@ -73,8 +88,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string body = fetch.Body();
-    fwrite(body.data(), 1, body.size(), stdout);
-    fflush(stdout);
+    // A body that did not reach its file (a full disk, a closed pipe) is a
+    // failed fetch, whatever the server said.
+    if (fwrite(body.data(), 1, body.size(), stdout) != body.size() || fflush(stdout) != 0) {
+        fprintf(stderr, "vfetch: cannot write the body: %s\n", strerror(errno));
+        return 74;
+    }
     const std::string status = fetch.Status();
     const int code = status.size() >= 12 ? atoi(status.c_str() + 9) : 0;
     if (code < 200 || code > 299) {

@@ -72,7 +72,8 @@ struct _VJavaHandle_t {
 class VOS_API CVGpsObserver {
 public:
     virtual ~CVGpsObserver() {}
-    /// info points to the manager's last fix; read it, do not keep or change it.
+    /// info points to a copy of the last fix, taken under the fix lock, valid
+    /// for the call only: another report may write the next fix meanwhile.
     virtual void OnGpsUpdate(CVGpsDetailInfo* info) = 0;
 };
 

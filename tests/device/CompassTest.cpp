@@ -11,12 +11,10 @@
 using namespace _palex_zu;
 
 TEST(CompassNoVm, NothingStartsAndPollingFails) {
-    EXPECT_EQ(1, CVCompass::IsHaveCompassSensor());
     EXPECT_EQ(0, CVCompass::Init());
     EXPECT_EQ(nullptr, CVCompass::m_hHandle);
     EXPECT_EQ(0, CVCompass::UnInit());
     EXPECT_EQ(0, CVCompass::m_bHaveCompass);
-    EXPECT_EQ(1, CVCompass::IsHaveCompassSensor());
 
     tagCompassInfo info = {7, 8, 9};
     EXPECT_EQ(0, CVCompass::GetCompassInfo(info));

@@ -305,3 +305,31 @@ TEST_F(RunningGps, GetLastLocationWaitsForAFixBeingWritten) {
     EXPECT_TRUE(vostest::WaitFor([&] { return done.load(); }));
     reader.join();
 }
+
+// An observer reads the fix it was handed while another reporting thread
+// writes the next one: what it was handed must not change under it.
+TEST_F(RunningGps, AnObserverKeepsItsFixWhileTheNextIsWritten) {
+    struct Reader : CVGpsObserver {
+        void OnGpsUpdate(CVGpsDetailInfo* info) override {
+            if (m_calls++ > 0) return;
+            const float before = info->m_fValue1;
+            // The second report writes the last fix at once and then waits
+            // for this walk to end before notifying.
+            m_writer = std::thread([] { Java_com_palex_zu_VGps_updateGps(nullptr, nullptr, 2.0, 0, 0, 0, 0, 0); });
+            m_written = vostest::WaitFor([] { return CVGpsMan::GetLastLocation().m_fValue1 == 2.0f; });
+            m_before = before;
+            m_after = info->m_fValue1;
+        }
+        int m_calls = 0;
+        bool m_written = false;
+        float m_before = 0, m_after = 0;
+        std::thread m_writer;
+    } reader;
+    ASSERT_EQ(1, CVGpsMan::AttachGpsObserver(&reader));
+    CVGpsMan::SetDetailInfo(Fix(1.0f));
+    reader.m_writer.join();
+    ASSERT_TRUE(reader.m_written) << "the second fix was never written";
+    EXPECT_EQ(1.0f, reader.m_before);
+    EXPECT_EQ(1.0f, reader.m_after) << "the observer read the shared record, not a copy";
+    EXPECT_EQ(2, reader.m_calls) << "the second fix is notified after the first walk";
+}

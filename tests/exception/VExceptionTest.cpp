@@ -28,24 +28,27 @@ bool HeldElsewhere(CVMutex& m) {
 
 }  // namespace
 
-TEST(VException, LastErrorIsDiscardedWhateverTheForm) {
+// The store keeps nothing: no form of SetLastError may write the record, nor
+// touch one that is not there.
+TEST(VException, SetLastErrorLeavesTheRecordAlone) {
     RecordGuard guard;
-    CVException::Init();
-    ASSERT_NE(nullptr, CVException::m_pLastError);
     char message[] = "send failed";
     CVErrorInfo info;
     info.m_strMessage = "open failed";
     info.m_ulLine = 12;
+    auto setInEveryForm = [&] {
+        CVException::SetLastError(CVString("read failed"), "zu/vos/vsi/VFile", "vos/vsi/android/VFile", 10);
+        CVException::SetLastError(message, "zu/vos/vsi/VMsg", "vos/vsi/android/VMsg", 11);
+        CVException::SetLastError(CVString("a"), CVString("zu/vos/vsi/CVDeviceAPI"), CVString("b"), 12);
+        CVException::SetLastError(info);
+    };
+    CVException::Cleanup();
+    setInEveryForm();
+    EXPECT_EQ(nullptr, CVException::m_pLastError) << "no record is made";
 
-    CVException::SetLastError(CVString("read failed"), "zu/vos/vsi/VFile", "vos/vsi/android/VFile", 10);
-    EXPECT_EQ(0, CVException::GetLastError());
-    CVException::SetLastError(message, "zu/vos/vsi/VMsg", "vos/vsi/android/VMsg", 11);
-    EXPECT_EQ(0, CVException::GetLastError());
-    CVException::SetLastError(CVString("a"), CVString("zu/vos/vsi/CVDeviceAPI"), CVString("b"), 12);
-    EXPECT_EQ(0, CVException::GetLastError());
-    CVException::SetLastError(info);
-    EXPECT_EQ(0, CVException::GetLastError());
-
+    CVException::Init();
+    ASSERT_NE(nullptr, CVException::m_pLastError);
+    setInEveryForm();
     EXPECT_EQ(0, CVException::m_pLastError->m_strMessage.GetLength()) << "the record is not touched";
     EXPECT_EQ(0, CVException::m_pLastError->m_strModule.GetLength());
     EXPECT_EQ(0, CVException::m_pLastError->m_strFile.GetLength());

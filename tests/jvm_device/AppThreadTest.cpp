@@ -154,3 +154,46 @@ TEST_F(AppThreads, FiftyThreadsThatExitLeaveNoThreadAttached) {
     printf("live Java threads: %d before, %d after 50 native threads\n", m_threadsBefore,
            vostest::LiveJavaThreads());
 }
+
+// Posts and device queries on other threads while the host stops and starts
+// the library (count 1 -> 0 -> 1) again and again: the class references a
+// call under way holds must stay valid through every stop. A reference
+// deleted under such a call makes -Xcheck:jni end the VM ("Bad global or
+// local ref passed to JNI").
+TEST_F(AppThreads, CallsUnderWayOutliveAStopOfTheLibrary) {
+    std::atomic<bool> stop{false};
+    std::atomic<long> posts{0}, queries{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 3; ++i) {
+        workers.emplace_back([&] {
+            JNIEnv* env = nullptr;
+            JVMContainer::GetEnvironment(&env);  // attached once, so a post does not attach
+            while (!stop.load()) {
+                CVMsg::PostMessage(17, 0, 0);
+                ++posts;
+            }
+        });
+        workers.emplace_back([&] {
+            while (!stop.load()) {
+                CVString version;
+                CVUtilsOS::GetOsVersion(version);
+                ++queries;
+            }
+        });
+    }
+    _VosEnv_t env;
+    int restarted = 0;
+    for (int cycle = 0; cycle < 60; ++cycle) {
+        // Both kinds of call run while the library is up, and are still
+        // running when it stops.
+        const long p = posts.load(), q = queries.load();
+        if (!vostest::WaitFor([&] { return posts.load() > p + 2 && queries.load() > q + 2; })) break;
+        CVVos::GlobalUnInit();
+        restarted += CVVos::GlobalInit(env);
+    }
+    stop = true;
+    for (std::thread& t : workers) t.join();
+    EXPECT_EQ(60, restarted);
+    CVString version;
+    EXPECT_EQ(1, CVUtilsOS::GetOsVersion(version)) << "the classes are still resolved";
+}

@@ -43,7 +43,6 @@ TEST(CompassJvm, StartReadStop) {
     EXPECT_EQ(unInits + 1, GetInt(kCompass, "unInitCalls"));
     EXPECT_EQ(nullptr, CVCompass::m_hHandle);
     EXPECT_EQ(0, CVCompass::m_bHaveCompass);
-    EXPECT_EQ(1, CVCompass::IsHaveCompassSensor());
     info.m_nValue = 5;
     EXPECT_EQ(0, CVCompass::GetCompassInfo(info));
     EXPECT_EQ(5, info.m_nValue);

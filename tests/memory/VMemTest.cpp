@@ -170,3 +170,25 @@ TEST(CVLeakInfoManager, CapacityGrowsBySixtyFour) {
     EXPECT_EQ(mgr.m_nCurSize, 0);
     EXPECT_EQ(mgr.m_nPeakSize, 65);
 }
+
+// A step of nothing leaves no room for the record: the registration fails,
+// whether the table is still to be made or full (ASan saw the write past a
+// zero-size table).
+TEST(CVLeakInfoManager, AZeroGrowthStepFailsTheRegistration) {
+    static char addrs[66];
+    CVLeakInfoManager fresh;
+    fresh.m_nGrowBy = 0;
+    EXPECT_EQ(fresh.RegisterLeak(&addrs[0], 1, "x", 1), 0);
+    EXPECT_EQ(fresh.m_nCount, 0);
+    EXPECT_EQ(fresh.m_nCurSize, 0);
+
+    CVLeakInfoManager full;
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(full.RegisterLeak(&addrs[i], 1, "x", i), 1);
+    full.m_nGrowBy = 0;
+    EXPECT_EQ(full.RegisterLeak(&addrs[64], 1, "x", 64), 0);
+    EXPECT_EQ(full.m_nCount, 64);
+    EXPECT_EQ(full.m_nMaxCount, 64);
+    full.m_nGrowBy = 64;
+    EXPECT_EQ(full.RegisterLeak(&addrs[65], 1, "x", 65), 1) << "a real step grows the table again";
+    EXPECT_EQ(full.m_nCount, 65);
+}

@@ -48,15 +48,25 @@ struct EditCase {
     bool failEmpties;                  // failure leaves no buffer (else unchanged)
 };
 
+// The texts the construction and append walks build from, with the narrow
+// one's GBK bytes and what they give.
+struct SourceTexts {
+    const std::u16string wide = U16("wide \xE4\xB8\xAD text");
+    const char* narrow = "narrow \xD6\xD0\xCE\xC4 text";
+    const std::u16string narrowWant = U16("narrow \xE4\xB8\xAD\xE6\x96\x87 text");
+    const CVString source = Str("copied text");
+};
+
 }  // namespace
 
 TEST(StringAllocFailure, ConstructionAndAssignmentLeaveNoBuffer) {
     RELIABILITY_REQUIRE_HOOK();
     ASSERT_EQ(1, _palex_zu::CVCMMap::GlobalInit());  // narrow text is GBK
-    const std::u16string wide = U16("wide \xE4\xB8\xAD text");
-    const char* narrow = "narrow \xD6\xD0\xCE\xC4 text";  // GBK bytes
-    const CVString source = Str("copied text");
-    const std::u16string narrowWant = U16("narrow \xE4\xB8\xAD\xE6\x96\x87 text");
+    const SourceTexts texts;
+    const std::u16string& wide = texts.wide;
+    const char* narrow = texts.narrow;
+    const CVString& source = texts.source;
+    const std::u16string& narrowWant = texts.narrowWant;
     struct Case {
         const char* name;
         std::function<void(CVString&)> op;
@@ -68,10 +78,6 @@ TEST(StringAllocFailure, ConstructionAndAssignmentLeaveNoBuffer) {
         {"assign string", [&](CVString& s) { s = source; }, Text(source)},
         {"assign units", [&](CVString& s) { s = Units(wide); }, wide},
         {"assign narrow", [&](CVString& s) { s = narrow; }, narrowWant},
-        {"append string", [&](CVString& s) { s += source; }, u"old" + Text(source)},
-        {"append units", [&](CVString& s) { s += Units(wide); }, u"old" + wide},
-        {"append narrow", [&](CVString& s) { s += narrow; }, u"old" + narrowWant},
-        {"append unit", [&](CVString& s) { s += static_cast<unsigned short>(0x4E2D); }, u"old\u4E2D"},
     };
     for (const auto& c : cases) {
         const bool constructs = std::string(c.name).compare(0, 9, "construct") == 0 ||
@@ -88,6 +94,47 @@ TEST(StringAllocFailure, ConstructionAndAssignmentLeaveNoBuffer) {
             ExpectSound(s);
             return failed;
         });
+    }
+}
+
+// An append whose block with room to spare cannot be had takes a block of
+// the exact size (past half the largest length the spare one would be some
+// 2 GiB, out of reach of a 32-bit process); one that still fails leaves the
+// string as it was.
+TEST(StringAllocFailure, AppendFallsBackToTheExactSizeOrKeepsTheText) {
+    RELIABILITY_REQUIRE_HOOK();
+    ASSERT_EQ(1, _palex_zu::CVCMMap::GlobalInit());  // narrow text is GBK
+    const SourceTexts t;
+    const std::u16string old = U16("old");
+    struct Case {
+        const char* name;
+        std::function<void(CVString&)> op;
+        std::u16string want;
+        bool grows;  // too long for the room the old block has
+    } cases[] = {
+        {"append string", [&](CVString& s) { s += t.source; }, old + Text(t.source), true},
+        {"append units", [&](CVString& s) { s += Units(t.wide); }, old + t.wide, true},
+        {"append narrow", [&](CVString& s) { s += t.narrow; }, old + t.narrowWant, true},
+        {"append unit", [&](CVString& s) { s += static_cast<unsigned short>(0x4E2D); }, u"old\u4E2D", false},
+    };
+    for (const auto& c : cases) {
+        bool fellBack = false;
+        WalkBoth(c.name, [&](unsigned long n, FailMode mode) {
+            CVString s = Str("old");
+            const bool failed = RunFailingAt(n, mode, [&] { c.op(s); });
+            const std::u16string got = Text(s);
+            if (!failed || mode == FailMode::Once) {
+                EXPECT_TRUE(got == c.want || (failed && got == old)) << c.name;
+            } else {
+                EXPECT_TRUE(got == old) << c.name << ": the text was not kept";
+            }
+            if (failed && got == c.want) fellBack = true;
+            ExpectSound(s);
+            return failed;
+        });
+        if (c.grows) {
+            EXPECT_TRUE(fellBack) << c.name << ": no append fell back to the exact size";
+        }
     }
 }
 
@@ -113,7 +160,7 @@ TEST(StringAllocFailure, ConcatenationGivesTheWholeTextOrNothing) {
             const bool failed = RunFailingAt(n, mode, [&] { r = c.op(); });
             // A result made from one operand alone would pass for a
             // successful concatenation.
-            if (failed) {
+            if (failed && (mode == FailMode::FromThereOn || Text(r) != u"left right")) {
                 EXPECT_TRUE(HasNoBuffer(r)) << c.name << ": " << r.GetLength() << " units";
             } else {
                 EXPECT_EQ(Text(r), u"left right") << c.name;

@@ -21,6 +21,9 @@ CVLeakInfoManager::~CVLeakInfoManager() {
 
 int CVLeakInfoManager::GrowUp() {
     if (m_pLeakInfo != nullptr && m_nCount < m_nMaxCount) return 1;
+    // A step of nothing (or less) would install a table with no room for the
+    // record about to be written: the registration fails instead.
+    if (m_nGrowBy <= 0) return 0;
     const size_t newMax = static_cast<size_t>(m_nMaxCount) + static_cast<size_t>(m_nGrowBy);
     _VLeakInfo* table = static_cast<_VLeakInfo*>(malloc(newMax * sizeof(_VLeakInfo)));
     if (table == nullptr) return 0;

@@ -156,16 +156,33 @@ inline bool AppendInPlace(unsigned short* data, const unsigned short* s, int cou
 
 }  // namespace
 
+namespace {
+
+// A block for the text in data (length units, null for none) with room for
+// bytes: the old block grown, or a fresh one holding a copy of the text when
+// the old one must stay (its text is the source of the append). Null when
+// the heap has no such block; the old block is untouched then.
+char* GrowBlock(unsigned short* data, int length, bool keepOld, unsigned long bytes) {
+    if (data != nullptr && !keepOld) {
+        return static_cast<char*>(CVMem::Reallocate(reinterpret_cast<char*>(data) - sizeof(CVStringData), bytes));
+    }
+    char* block = static_cast<char*>(CVMem::Allocate(bytes, VOS_HERE));
+    if (block != nullptr && length > 0) {
+        memcpy(block + sizeof(CVStringData), data, static_cast<size_t>(length) * sizeof(unsigned short));
+    }
+    return block;
+}
+
+}  // namespace
+
 void CVString::AppendUnits(const unsigned short* s, int count) {
     // A block grown by an append keeps room to spare, which the heap reports
     // (the length word still holds the length, so nothing else sees it):
     // appending in a loop then reallocates only now and then.
     if (AppendInPlace(m_pData, s, count)) return;
     const int length = LengthOf(m_pData);
-    if (count > kMaxLength - length) {
-        ReleaseData();
-        return;
-    }
+    // An append that cannot be made leaves the string as it was.
+    if (count > kMaxLength - length) return;
     const int newLength = length + count;
     // Doubling, from a small block at least, up to the largest block a
     // string can have.
@@ -176,19 +193,11 @@ void CVString::AppendUnits(const unsigned short* s, int count) {
     // Text that lies in the block itself would move with it, so that case
     // takes a fresh block, as does a string without one.
     const bool ownText = m_pData != nullptr && s >= m_pData && s <= m_pData + length;
-    char* block;
-    if (m_pData != nullptr && !ownText) {
-        block = static_cast<char*>(CVMem::Reallocate(reinterpret_cast<char*>(m_pData) - sizeof(CVStringData), grow));
-    } else {
-        block = static_cast<char*>(CVMem::Allocate(grow, VOS_HERE));
-        if (block != nullptr && length > 0) {
-            memcpy(block + sizeof(CVStringData), m_pData, static_cast<size_t>(length) * sizeof(unsigned short));
-        }
-    }
-    if (block == nullptr) {
-        ReleaseData();
-        return;
-    }
+    char* block = GrowBlock(m_pData, length, ownText, grow);
+    // Room to spare is a saving, not a need: past half the largest length
+    // it means a block of about 2 GiB, which a 32-bit process cannot have.
+    if (block == nullptr && grow > bytes) block = GrowBlock(m_pData, length, ownText, bytes);
+    if (block == nullptr) return;
     unsigned short* text = reinterpret_cast<unsigned short*>(block + sizeof(CVStringData));
     // The appended units are copied before the old block (which may hold
     // them) is released.
@@ -429,58 +438,74 @@ CVString& CVString::operator+=(const unsigned short* s) {
 CVString& CVString::operator+=(const char* s) {
     if (s == nullptr || *s == 0) return *this;
     CVString text(s);
-    if (text.m_pData == nullptr) {
-        // The conversion could not get memory (text that converts to nothing
-        // still gets an empty buffer): the append fails as a whole.
-        ReleaseData();
-        return *this;
-    }
+    // The conversion could not get memory (text that converts to nothing
+    // still gets an empty buffer): the append fails and the text stays.
+    if (text.m_pData == nullptr) return *this;
     if (IsEmpty()) return *this = text;
     if (text.IsEmpty()) return *this;
     AppendUnits(text.m_pData, text.GetLength());
     return *this;
 }
 
-// A left operand with text that could not be copied leaves the sum without a
-// buffer (a narrow text that converts to nothing still gets an empty one);
-// appending the right operand then would pass it off as the whole sum.
+// A sum is the whole text or nothing: a left operand with text that could
+// not be copied leaves no buffer (a narrow text that converts to nothing
+// still gets an empty one), and a failed append, which keeps the left
+// operand, would pass it off as the whole sum.
 static bool LostLeftOperand(bool leftHasText, const CVString& result) {
     return leftHasText && static_cast<const unsigned short*>(result) == nullptr;
 }
 
+// Appends right to result; false when the append failed (result is then
+// as it was, or without buffer when it was empty).
+static bool AppendWhole(CVString& result, const CVString& right) {
+    const int want = result.GetLength() + right.GetLength();
+    result += right;
+    return result.GetLength() == want;
+}
+
+static bool AppendWhole(CVString& result, const unsigned short* right) {
+    const int want = result.GetLength() + (right != nullptr ? static_cast<int>(wcslen(right)) : 0);
+    result += right;
+    return result.GetLength() == want;
+}
+
+static bool AppendWhole(CVString& result, const char* right) {
+    if (right == nullptr || *right == 0) return true;
+    const CVString text(right);
+    if (static_cast<const unsigned short*>(text) == nullptr) return false;
+    return AppendWhole(result, text);
+}
+
+template <typename T>
+static CVString SumOf(bool leftHasText, CVString& result, const T& right) {
+    if (LostLeftOperand(leftHasText, result)) return result;
+    if (!AppendWhole(result, right)) result.Empty();
+    return result;
+}
+
 CVString operator+(const CVString& a, const CVString& b) {
     CVString result(a);
-    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
-    result += b;
-    return result;
+    return SumOf(a.m_pData != nullptr, result, b);
 }
 
 CVString operator+(const CVString& a, const char* b) {
     CVString result(a);
-    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
-    result += b;
-    return result;
+    return SumOf(a.m_pData != nullptr, result, b);
 }
 
 CVString operator+(const CVString& a, const unsigned short* b) {
     CVString result(a);
-    if (LostLeftOperand(a.m_pData != nullptr, result)) return result;
-    result += b;
-    return result;
+    return SumOf(a.m_pData != nullptr, result, b);
 }
 
 CVString operator+(const char* a, const CVString& b) {
     CVString result(a);
-    if (LostLeftOperand(a != nullptr && *a != 0, result)) return result;
-    result += b;
-    return result;
+    return SumOf(a != nullptr && *a != 0, result, b);
 }
 
 CVString operator+(const unsigned short* a, const CVString& b) {
     CVString result(a);
-    if (LostLeftOperand(a != nullptr && *a != 0, result)) return result;
-    result += b;
-    return result;
+    return SumOf(a != nullptr && *a != 0, result, b);
 }
 
 // ---- case, order and trimming -------------------------------------------------

@@ -3,6 +3,7 @@
 #include "vos/VJni.h"
 #include "vos/VThread.h"
 #include "vos/VTime.h"
+#include "vbase/VLockGuard.h"
 #include "vsi/android/VJavaHandle.h"
 
 VOS_NAMESPACE_BEGIN
@@ -56,9 +57,10 @@ int CVCompass::Init() {
         return 0;
     }
     // A reading kept from an earlier run is not one of this compass's.
-    m_infoMutex.Lock();
-    m_CompassInfo = tagCompassInfo{0, 0, 0};
-    m_infoMutex.Unlock();
+    {
+        CVLockGuard<CVMutex> lock(m_infoMutex);
+        m_CompassInfo = tagCompassInfo{0, 0, 0};
+    }
     env->SetIntField(handle->obj, handle->jniDataField, 0);
     env->CallVoidMethod(handle->obj, handle->initMethod);
     VJni_TakeException(env);
@@ -90,17 +92,15 @@ int CVCompass::UnInit() {
 int CVCompass::IsHaveCompassSensor() { return 1; }
 
 int CVCompass::GetCompassInfo(tagCompassInfo& info) {
-    m_infoMutex.Lock();
-    const int running = VCompass_Handle() != nullptr ? 1 : 0;
-    if (running) info = m_CompassInfo;
-    m_infoMutex.Unlock();
-    return running;
+    CVLockGuard<CVMutex> lock(m_infoMutex);
+    if (VCompass_Handle() == nullptr) return 0;
+    info = m_CompassInfo;
+    return 1;
 }
 
 void CVCompass::SetCompassInfo(const tagCompassInfo& info) {
-    m_infoMutex.Lock();
+    CVLockGuard<CVMutex> lock(m_infoMutex);
     if (VCompass_Handle() != nullptr) m_CompassInfo = info;
-    m_infoMutex.Unlock();
 }
 
 VOS_NAMESPACE_END

@@ -12,7 +12,7 @@ CVDeviceCall::CVDeviceCall(const char* name, const char* signature)
     if (m_env == nullptr) return;
     m_class = VJni_FindClass(m_env, VJNI_CLASS_DEVICE_API);
     if (m_class == nullptr) return;
-    m_method = GetStaticMethodID(m_env, m_class, name, signature);
+    m_method = VJni_StaticMethodID(m_env, VJNI_CLASS_DEVICE_API, m_class, name, signature);
 }
 
 CVDeviceCall::~CVDeviceCall() {

@@ -151,11 +151,20 @@ int CVGpsMan::DetachGpsObserver(CVGpsObserver* observer) {
 }
 
 void CVGpsMan::NotifyObserver() {
+    // The observers get a copy taken under the fix lock: another reporting
+    // thread may write the next fix while they read this one. The copy is
+    // taken before the observer lock, as the two are never held together.
+    CVGpsDetailInfo fix = GetLastLocation();
     CVLockGuard<CVMutex> lock(m_obMutex);
     if (m_pObservers == nullptr) return;
     // Observers attached during the walk wait for the next fix.
     CVObserverWalk walk(s_pGpsWalks, m_pObservers->GetSize());
-    for (int i = walk.Next(); i >= 0; i = walk.Next()) (*m_pObservers)[i]->OnGpsUpdate(&m_GpsLastDetailInfo);
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        // Each observer sees the fix as reported, whatever an earlier one did
+        // to the record it was handed.
+        CVGpsDetailInfo copy = fix;
+        (*m_pObservers)[i]->OnGpsUpdate(&copy);
+    }
 }
 
 // Takes value over into slot; true when it differed. A NaN never equals

@@ -35,8 +35,69 @@ const char* const kClassNames[_palex_zu::VJNI_CLASS_COUNT] = {
     "com/palex/zu/VCompass",   "com/palex/zu/VMsg",         "android/net/wifi/ScanResult",
 };
 
-// Global references, written at start-up and shut-down, read by any thread.
+// Global references to the classes, each made once by the first start-up
+// that finds the class and kept while the library is loaded: a class does
+// not change for the life of the VM, and any thread may be in a call that
+// holds one (a timer posting, a device query) while the host stops the
+// library. They are not deleted at unload either: the VM may be gone by
+// then, and its references go with it.
 jclass s_classes[_palex_zu::VJNI_CLASS_COUNT];
+
+// Member IDs looked up on the kept classes, which stay valid while the
+// class is loaded: each is looked up once, not per call. Slots are claimed
+// once and never reused; a full table only means later lookups are not kept.
+enum EVJniMemberKind { VJNI_MEMBER_STATIC_METHOD, VJNI_MEMBER_FIELD };
+
+struct tagVJniMember {
+    int32_t nState;  // 0 free, 1 being filled, 2 ready
+    int32_t nClass;
+    int32_t nKind;
+    const char* pszName;
+    const char* pszSignature;
+    void* pId;
+};
+
+const int kMemberSlots = 64;
+tagVJniMember s_members[kMemberSlots];
+
+void* FindMember(int which, int kind, const char* name, const char* signature) {
+    for (int i = 0; i < kMemberSlots; ++i) {
+        const int32_t state = __atomic_load_n(&s_members[i].nState, __ATOMIC_ACQUIRE);
+        if (state == 0) return nullptr;  // slots are claimed in order
+        const tagVJniMember& m = s_members[i];
+        if (state == 2 && m.nClass == which && m.nKind == kind && strcmp(m.pszName, name) == 0 &&
+            strcmp(m.pszSignature, signature) == 0) {
+            return m.pId;
+        }
+    }
+    return nullptr;
+}
+
+void KeepMember(int which, int kind, const char* name, const char* signature, void* id) {
+    for (int i = 0; i < kMemberSlots; ++i) {
+        int32_t expected = 0;
+        if (!__atomic_compare_exchange_n(&s_members[i].nState, &expected, 1, false, __ATOMIC_ACQ_REL,
+                                         __ATOMIC_ACQUIRE)) {
+            continue;
+        }
+        tagVJniMember& m = s_members[i];
+        m.nClass = which;
+        m.nKind = kind;
+        m.pszName = name;
+        m.pszSignature = signature;
+        m.pId = id;
+        __atomic_store_n(&m.nState, 2, __ATOMIC_RELEASE);
+        return;
+    }
+}
+
+// The kept class when cls is that very class, else null: IDs are kept only
+// for the kept classes, whose IDs cannot go stale.
+jclass KeptClass(JNIEnv* env, _palex_zu::EVJniClass which, jclass cls) {
+    jclass kept = __atomic_load_n(&s_classes[which], __ATOMIC_ACQUIRE);
+    if (kept == nullptr || cls == nullptr || !env->IsSameObject(kept, cls)) return nullptr;
+    return kept;
+}
 
 }  // namespace
 
@@ -112,8 +173,8 @@ bool VJni_TakeException(JNIEnv* env) {
 }
 
 void VJni_ResolveClasses(JNIEnv* env) {
-    VJni_ReleaseClasses();
     for (int i = 0; i < VJNI_CLASS_COUNT; ++i) {
+        if (__atomic_load_n(&s_classes[i], __ATOMIC_ACQUIRE) != nullptr) continue;
         jclass local = env->FindClass(kClassNames[i]);
         if (local == nullptr) {
             // Not an error yet: only the calls that need the class fail, and
@@ -123,19 +184,36 @@ void VJni_ResolveClasses(JNIEnv* env) {
         }
         jclass global = static_cast<jclass>(env->NewGlobalRef(local));
         env->DeleteLocalRef(local);
-        __atomic_store_n(&s_classes[i], global, __ATOMIC_RELEASE);
+        jclass expected = nullptr;
+        // A start-up racing on another thread may have kept the class first.
+        if (global != nullptr && !__atomic_compare_exchange_n(&s_classes[i], &expected, global, false,
+                                                              __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+            env->DeleteGlobalRef(global);
+        }
     }
 }
 
-void VJni_ReleaseClasses() {
-    JNIEnv* env = nullptr;
-    for (int i = 0; i < VJNI_CLASS_COUNT; ++i) {
-        jclass global = __atomic_exchange_n(&s_classes[i], static_cast<jclass>(nullptr), __ATOMIC_ACQ_REL);
-        if (global == nullptr) continue;
-        // Only a thread that has something to release is attached for it.
-        if (env == nullptr) env = VJni_Env();
-        if (env != nullptr) env->DeleteGlobalRef(global);
-    }
+jclass VJni_Class(EVJniClass which) { return __atomic_load_n(&s_classes[which], __ATOMIC_ACQUIRE); }
+
+jmethodID VJni_StaticMethodID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature) {
+    if (KeptClass(env, which, cls) == nullptr) return GetStaticMethodID(env, cls, name, signature);
+    void* kept = FindMember(which, VJNI_MEMBER_STATIC_METHOD, name, signature);
+    if (kept != nullptr) return static_cast<jmethodID>(kept);
+    jmethodID id = GetStaticMethodID(env, cls, name, signature);
+    if (id != nullptr) KeepMember(which, VJNI_MEMBER_STATIC_METHOD, name, signature, id);
+    return id;
+}
+
+jfieldID VJni_FieldID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature) {
+    if (cls == nullptr) return nullptr;
+    const bool keep = KeptClass(env, which, cls) != nullptr;
+    void* kept = keep ? FindMember(which, VJNI_MEMBER_FIELD, name, signature) : nullptr;
+    if (kept != nullptr) return static_cast<jfieldID>(kept);
+    jfieldID id = env->GetFieldID(cls, name, signature);
+    // A missing field raises NoSuchFieldError, taken here like a method's.
+    if (id == nullptr) VJni_TakeException(env);
+    if (id != nullptr && keep) KeepMember(which, VJNI_MEMBER_FIELD, name, signature, id);
+    return id;
 }
 
 jclass VJni_FindClass(JNIEnv* env, EVJniClass which) {

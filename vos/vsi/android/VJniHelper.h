@@ -6,7 +6,8 @@
 // code attached searches the system class loader, which does not know the
 // application's classes. The message bus's start-up, which the host runs on
 // a thread Java called into, resolves every class the library calls and keeps
-// global references; any thread then uses them. Without that start-up (or for
+// global references for as long as the library is loaded; any thread then
+// uses them, and the method and field IDs looked up on them are kept too. Without that start-up (or for
 // a class that was missing then) the class is looked up on the calling
 // thread, which works only on threads Java called into.
 #ifndef VOS_VSI_ANDROID_VJNIHELPER_H
@@ -52,16 +53,22 @@ JNIEnv* VJni_Env();
 // Describes and clears a pending Java exception; true when there was one.
 bool VJni_TakeException(JNIEnv* env);
 
-// Resolves every class on env's thread, which must be one Java called into,
-// and keeps global references; a missing class is described, cleared and left
-// out. Classes resolved earlier are replaced.
+// Resolves on env's thread, which must be one Java called into, every class
+// not resolved yet and keeps a global reference to it while the library is
+// loaded; a missing class is cleared and left for a later start-up. A kept
+// class is never released: calls on other threads may hold it at any time.
 void VJni_ResolveClasses(JNIEnv* env);
-// Deletes the global references, from any thread; later lookups go to the
-// calling thread.
-void VJni_ReleaseClasses();
+// The kept global reference to the class, or null when it was never found.
+jclass VJni_Class(EVJniClass which);
 // A new local reference to the class: the resolved one, else the one the
 // calling thread finds. Null, with no exception pending, when it is missing.
 jclass VJni_FindClass(JNIEnv* env, EVJniClass which);
+// Member IDs on cls, a reference to the class which; looked up once and kept
+// when cls is the kept class (its IDs stay valid while it is loaded), else
+// looked up per call. Null, with no exception pending, when missing. name
+// and signature are kept as given: pass string literals.
+jmethodID VJni_StaticMethodID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature);
+jfieldID VJni_FieldID(JNIEnv* env, EVJniClass which, jclass cls, const char* name, const char* signature);
 
 // A local reference deleted when the holder goes out of scope.
 template <typename T>

@@ -237,47 +237,52 @@ int DispatchVMsgToObservers(unsigned int id, unsigned int wParam, int lParam) {
     return called;
 }
 
+// The record's Java members are cleared by a stop while a post on another
+// thread (the timer thread's, say) may read them.
+template <typename T>
+static T VMsg_Load(T& member) {
+    return __atomic_load_n(&member, __ATOMIC_ACQUIRE);
+}
+template <typename T>
+static void VMsg_Store(T& member, T value) {
+    __atomic_store_n(&member, value, __ATOMIC_RELEASE);
+}
+
 int VMsg_JNI_InitEnv() {
     tagVMsgRecord* rec = VMsg_Record();
     if (rec == nullptr) return 0;
-    rec->m_pJVM = JVMContainer::GetJVM();
-    if (rec->m_pJVM == nullptr) return 0;
+    JavaVM* vm = JVMContainer::GetJVM();
+    VMsg_Store(rec->m_pJVM, vm);
+    if (vm == nullptr) return 0;
     // No attaching here: the bus is set up on a thread the VM knows, so that
     // the classes are found through that thread's class loader. Every class
     // the library calls is resolved now, for the threads that cannot find
     // them later.
     JNIEnv* env = nullptr;
-    if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) != JNI_OK || env == nullptr) return 0;
+    if (VJni_GetEnv(vm, &env, JNI_VERSION_1_4) != JNI_OK || env == nullptr) return 0;
     _palex_zu::VJni_ResolveClasses(env);
-    _palex_zu::CVJniLocal<jclass> local(env, _palex_zu::VJni_FindClass(env, _palex_zu::VJNI_CLASS_MSG));
-    if (local == nullptr) return 0;
-    if (rec->m_clsVMsg != nullptr) env->DeleteGlobalRef(rec->m_clsVMsg);
-    rec->m_clsVMsg = static_cast<jclass>(env->NewGlobalRef(local));
-    if (rec->m_clsVMsg == nullptr) return 0;
-    rec->m_midPostMessage = env->functions->GetStaticMethodID(env, rec->m_clsVMsg, "postMessage", "(III)V");
-    if (rec->m_midPostMessage == nullptr) {
+    // The record holds the class the library keeps while it is loaded, not a
+    // reference of its own: a post under way on another thread may still be
+    // using it when the bus stops, and no stop, from whichever thread, has a
+    // reference to delete.
+    jclass cls = _palex_zu::VJni_Class(_palex_zu::VJNI_CLASS_MSG);
+    if (cls == nullptr) return 0;
+    VMsg_Store(rec->m_clsVMsg, cls);
+    jmethodID method = env->functions->GetStaticMethodID(env, cls, "postMessage", "(III)V");
+    if (method == nullptr) {
         _palex_zu::VJni_TakeException(env);
         return 0;
     }
+    VMsg_Store(rec->m_midPostMessage, method);
     return 1;
 }
 
 void VMsg_JNI_UnInitEnv() {
     tagVMsgRecord* rec = VMsg_Record();
     if (rec == nullptr) return;
-    if (rec->m_pJVM != nullptr && rec->m_clsVMsg != nullptr) {
-        JNIEnv* env = nullptr;
-        if (VJni_GetEnv(rec->m_pJVM, &env, JNI_VERSION_1_4) == JNI_OK && env != nullptr) {
-            env->DeleteGlobalRef(rec->m_clsVMsg);
-        }
-    }
-    // The resolved classes go with the bus that resolved them, on any thread.
-    _palex_zu::VJni_ReleaseClasses();
-    // A reference left in the record after its deletion would be deleted a
-    // second time by a later tear-down.
-    rec->m_clsVMsg = nullptr;
-    rec->m_pJVM = nullptr;
-    rec->m_midPostMessage = nullptr;
+    VMsg_Store(rec->m_clsVMsg, static_cast<jclass>(nullptr));
+    VMsg_Store(rec->m_pJVM, static_cast<JavaVM*>(nullptr));
+    VMsg_Store(rec->m_midPostMessage, static_cast<jmethodID>(nullptr));
 }
 
 int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
@@ -285,8 +290,9 @@ int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
     // record stays alive for the call.
     CVMsgRef ref;
     tagVMsgRecord* rec = ref.Get();
-    if (rec == nullptr || rec->m_pJVM == nullptr) return 0;
-    JavaVM* vm = rec->m_pJVM;
+    if (rec == nullptr) return 0;
+    JavaVM* vm = VMsg_Load(rec->m_pJVM);
+    if (vm == nullptr) return 0;
     JNIEnv* env = nullptr;
     bool attached = false;
     if (VJni_GetEnv(vm, &env, JNI_VERSION_1_4) != JNI_OK) {
@@ -294,10 +300,13 @@ int VMsg_JNI_PostMessage(unsigned int id, unsigned int wParam, int lParam) {
         if (VJni_AttachCurrentThread(vm, &env) != JNI_OK) return 0;
         attached = true;
     }
+    // A stop may clear these meanwhile; the class itself stays valid.
+    jclass cls = VMsg_Load(rec->m_clsVMsg);
+    jmethodID method = VMsg_Load(rec->m_midPostMessage);
     int result = 0;
-    if (env != nullptr && rec->m_clsVMsg != nullptr && rec->m_midPostMessage != nullptr) {
-        env->CallStaticVoidMethod(rec->m_clsVMsg, rec->m_midPostMessage, static_cast<jint>(id),
-                                  static_cast<jint>(wParam), static_cast<jint>(lParam));
+    if (env != nullptr && cls != nullptr && method != nullptr) {
+        env->CallStaticVoidMethod(cls, method, static_cast<jint>(id), static_cast<jint>(wParam),
+                                  static_cast<jint>(lParam));
         // postMessage threw: the message never went out.
         result = _palex_zu::VJni_TakeException(env) ? 0 : 1;
     }

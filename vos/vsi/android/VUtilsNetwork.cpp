@@ -33,13 +33,6 @@ static void VDevice_ReadStringField(JNIEnv* env, jobject obj, jfieldID field, CV
     convertJStringToCVString(env, value, out);
 }
 
-// A missing field leaves a pending exception that is cleared here.
-static jfieldID VDevice_FieldID(JNIEnv* env, jclass cls, const char* name, const char* signature) {
-    jfieldID field = env->GetFieldID(cls, name, signature);
-    if (field == nullptr) VJni_TakeException(env);
-    return field;
-}
-
 int CVUtilsNetwork::GetNetworkInfo(ENetworkType type, CVNetworkInfo& info) {
     CVDeviceCall call("getNetworkInfo", "(I)Lcom/palex/zu/VNetworkInfo;");
     if (!call.IsReady()) return 0;
@@ -50,9 +43,10 @@ int CVUtilsNetwork::GetNetworkInfo(ENetworkType type, CVNetworkInfo& info) {
     if (call.TakeException() || value == nullptr) return 0;
     CVJniLocal<jclass> cls(env, VJni_FindClass(env, VJNI_CLASS_NETWORK_INFO));
     if (cls == nullptr) return 0;
-    jfieldID typeName = VDevice_FieldID(env, cls, "typename", "Ljava/lang/String;");
-    jfieldID typeField = typeName ? VDevice_FieldID(env, cls, "type", "I") : nullptr;
-    jfieldID stateField = typeField ? VDevice_FieldID(env, cls, "state", "I") : nullptr;
+    const EVJniClass infoClass = VJNI_CLASS_NETWORK_INFO;
+    jfieldID typeName = VJni_FieldID(env, infoClass, cls, "typename", "Ljava/lang/String;");
+    jfieldID typeField = typeName ? VJni_FieldID(env, infoClass, cls, "type", "I") : nullptr;
+    jfieldID stateField = typeField ? VJni_FieldID(env, infoClass, cls, "state", "I") : nullptr;
     if (stateField == nullptr) return 0;
     VDevice_ReadStringField(env, value, typeName, info.m_strTypeName);
     info.m_nType = env->GetIntField(value, typeField);
@@ -90,11 +84,12 @@ int CVUtilsNetwork::GetWifiHotpot(CVArray<CVWifiHotpot, CVWifiHotpot&>& out) {
     // The fields are looked up before out is touched, so that a platform
     // without them leaves out as it was.
     CVJniLocal<jclass> cls(env, VJni_FindClass(env, VJNI_CLASS_SCAN_RESULT));
-    jfieldID ssid = cls ? VDevice_FieldID(env, cls, "SSID", "Ljava/lang/String;") : nullptr;
-    jfieldID bssid = ssid ? VDevice_FieldID(env, cls, "BSSID", "Ljava/lang/String;") : nullptr;
-    jfieldID caps = bssid ? VDevice_FieldID(env, cls, "capabilities", "Ljava/lang/String;") : nullptr;
-    jfieldID frequency = caps ? VDevice_FieldID(env, cls, "frequency", "I") : nullptr;
-    jfieldID level = frequency ? VDevice_FieldID(env, cls, "level", "I") : nullptr;
+    const EVJniClass scan = VJNI_CLASS_SCAN_RESULT;
+    jfieldID ssid = VJni_FieldID(env, scan, cls, "SSID", "Ljava/lang/String;");
+    jfieldID bssid = ssid ? VJni_FieldID(env, scan, cls, "BSSID", "Ljava/lang/String;") : nullptr;
+    jfieldID caps = bssid ? VJni_FieldID(env, scan, cls, "capabilities", "Ljava/lang/String;") : nullptr;
+    jfieldID frequency = caps ? VJni_FieldID(env, scan, cls, "frequency", "I") : nullptr;
+    jfieldID level = frequency ? VJni_FieldID(env, scan, cls, "level", "I") : nullptr;
     int result = 0;
     if (level != nullptr) {
         result = 1;
