@@ -22,11 +22,11 @@ import java.lang.ref.WeakReference;
 public final class Vos {
     static final String TAG = "vos";
 
-    private static Context sContext;
+    private static volatile Context sContext;
     private static boolean sLoaded;
     private static boolean sUp;
     private static Application sTracked;
-    private static WeakReference<Activity> sActivity = new WeakReference<>(null);
+    private static volatile WeakReference<Activity> sActivity = new WeakReference<>(null);
 
     private static final Application.ActivityLifecycleCallbacks TRACKER =
             new Application.ActivityLifecycleCallbacks() {
@@ -101,20 +101,23 @@ public final class Vos {
     }
 
     /** Takes the library down if {@link #init} brought it up; stops network reports. */
-    public static synchronized void shutdown() {
+    public static void shutdown() {
+        // Outside this class's lock: VDeviceAPI holds its own while it reads the context.
         VDeviceAPI.unsetNetworkChangedCallback();
-        if (sTracked != null) {
-            sTracked.unregisterActivityLifecycleCallbacks(TRACKER);
-            sTracked = null;
-        }
-        if (sUp) {
-            nativeShutdown();
-            sUp = false;
+        synchronized (Vos.class) {
+            if (sTracked != null) {
+                sTracked.unregisterActivityLifecycleCallbacks(TRACKER);
+                sTracked = null;
+            }
+            if (sUp) {
+                nativeShutdown();
+                sUp = false;
+            }
         }
     }
 
     /** The application context given to init, or null before it. */
-    static synchronized Context context() {
+    static Context context() {
         return sContext;
     }
 
