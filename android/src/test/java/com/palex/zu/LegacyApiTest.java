@@ -1,16 +1,13 @@
 package com.palex.zu;
 
 import static org.junit.Assert.assertEquals;
-import static org.junit.Assert.assertTrue;
 import static org.robolectric.Shadows.shadowOf;
 
 import android.Manifest;
-import android.app.Application;
 import android.content.Context;
 import android.content.Intent;
 import android.net.ConnectivityManager;
 import android.net.Uri;
-import android.os.Looper;
 import android.telephony.SmsManager;
 import android.telephony.TelephonyManager;
 
@@ -18,14 +15,10 @@ import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
 
-import org.junit.After;
-import org.junit.Before;
 import org.junit.Test;
 import org.junit.runner.RunWith;
 import org.robolectric.RobolectricTestRunner;
-import org.robolectric.RuntimeEnvironment;
 import org.robolectric.annotation.Config;
-import org.robolectric.shadows.ShadowApplication;
 
 /**
  * The branches for API levels before 24 (26, 31), on SDK 23. Surefire runs
@@ -34,33 +27,18 @@ import org.robolectric.shadows.ShadowApplication;
  */
 @RunWith(RobolectricTestRunner.class)
 @Config(sdk = 23)
-public class LegacyApiTest {
-    private Application app;
-    private ShadowApplication shadowApp;
-
-    @Before
-    public void setUp() {
-        app = RuntimeEnvironment.getApplication();
-        shadowApp = shadowOf(app);
-        assertTrue(Vos.init(app));
-    }
-
-    @After
-    public void tearDown() {
-        Vos.shutdown();
-    }
-
+public class LegacyApiTest extends VosSandboxTest {
     @Test
     public void networkChangeArrivesAsTheConnectivityBroadcast() {
         int before = NativeProbe.networkChanges();
         assertEquals(1, NativeProbe.setNetworkCallback());
         app.sendBroadcast(new Intent(ConnectivityManager.CONNECTIVITY_ACTION));
-        shadowOf(Looper.getMainLooper()).idle();
+        runMainLooper();
         assertEquals(before + 1, NativeProbe.networkChanges());
 
         assertEquals(1, NativeProbe.unsetNetworkCallback());
         app.sendBroadcast(new Intent(ConnectivityManager.CONNECTIVITY_ACTION));
-        shadowOf(Looper.getMainLooper()).idle();
+        runMainLooper();
         assertEquals(before + 1, NativeProbe.networkChanges());
     }
 

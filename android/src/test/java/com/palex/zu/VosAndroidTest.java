@@ -10,7 +10,6 @@ import static org.robolectric.Shadows.shadowOf;
 import android.Manifest;
 import android.app.Activity;
 import android.app.ActivityManager;
-import android.app.Application;
 import android.content.Context;
 import android.content.Intent;
 import android.content.pm.PackageManager;
@@ -25,7 +24,6 @@ import android.net.NetworkInfo;
 import android.net.Uri;
 import android.net.wifi.ScanResult;
 import android.os.Bundle;
-import android.os.Looper;
 import android.provider.Settings;
 import android.telephony.SmsManager;
 import android.telephony.TelephonyManager;
@@ -39,18 +37,14 @@ import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 
-import org.junit.After;
-import org.junit.Before;
 import org.junit.Test;
 import org.junit.runner.RunWith;
 import org.robolectric.Robolectric;
 import org.robolectric.RobolectricTestRunner;
 import org.robolectric.RuntimeEnvironment;
 import org.robolectric.shadows.SensorEventBuilder;
-import org.robolectric.shadows.ShadowApplication;
 import org.robolectric.shadows.ShadowBuild;
 import org.robolectric.shadows.ShadowNetworkCapabilities;
-import org.robolectric.shadows.ShadowLog;
 import org.robolectric.shadows.ShadowNetworkInfo;
 import org.robolectric.shadows.ShadowSensor;
 import org.robolectric.shadows.ShadowSmsManager;
@@ -63,27 +57,7 @@ import org.robolectric.shadows.ShadowStatFs;
  * back (or the action where Android records it).
  */
 @RunWith(RobolectricTestRunner.class)
-public class VosAndroidTest {
-    private Application app;
-    private ShadowApplication shadowApp;
-
-    @Before
-    public void setUp() {
-        ShadowLog.stream = System.out;  // the companion classes' warnings, in the test's output
-        app = RuntimeEnvironment.getApplication();
-        shadowApp = shadowOf(app);
-        assertTrue(Vos.init(app));
-    }
-
-    @After
-    public void tearDown() {
-        Vos.shutdown();
-    }
-
-    private static void runMainLooper() {
-        shadowOf(Looper.getMainLooper()).idle();
-    }
-
+public class VosAndroidTest extends VosSandboxTest {
     private File file(String name) throws IOException {
         File file = new File(app.getFilesDir(), name);
         try (FileOutputStream out = new FileOutputStream(file)) {
