@@ -189,6 +189,7 @@ public class VosAndroidTest extends VosSandboxTest {
         assertEquals(77, NativeProbe.brightness());
 
         Activity activity = Robolectric.buildActivity(Activity.class).setup().get();
+        assertArrayEquals(new long[] {1, 720, 1280}, NativeProbe.figures(NativeProbe.METRICS));  // its window
         int keepOn = WindowManager.LayoutParams.FLAG_KEEP_SCREEN_ON;
         assertEquals(1, NativeProbe.setScreenOn(1));
         assertEquals(keepOn, activity.getWindow().getAttributes().flags & keepOn);
