@@ -3,7 +3,8 @@
 
 Usage: summarize_tests.py [--failed-step=NAME ...] RESULT_DIR ...
 A RESULT_DIR (build/<preset>/test-results) holds the GoogleTest XML of each
-test executable (<test>.xml) and the JUnit files of the ctest runs
+test executable (<test>.xml; build/android/test-results holds Surefire's
+TEST-<class>.xml instead, read the same way) and the JUnit files of the ctest runs
 (<kind>.junit.xml, from ctest --output-junit) and of a memory check
 (memcheck.dynamic.xml, ctest -T memcheck's DynamicAnalysis.xml). A GoogleTest
 executable counts its cases; a ctest test without GoogleTest results

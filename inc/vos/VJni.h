@@ -39,6 +39,19 @@ VOS_API jmethodID GetMethodID(JNIEnv* env, jclass cls, const char* name, const c
 VOS_API jmethodID GetStaticMethodID(JNIEnv* env, jclass cls, const char* name, const char* signature);
 ///@}
 
+/** @name Entry point of the Android companion class com.palex.zu.Vos */
+///@{
+/// Vos.init(Context) calls nativeInit on the thread that runs it (the main
+/// thread, from Application.onCreate): it records the calling VM with
+/// JVMContainer::InitVM and makes the first CVVos::GlobalInit there, so the
+/// companion classes are resolved through the application's class loader.
+/// JNI_TRUE when the library is up. Vos.shutdown() calls nativeShutdown,
+/// which makes the matching CVVos::GlobalUnInit. A host that hands the VM in
+/// itself does not need them.
+extern "C" VOS_API jboolean JNICALL Java_com_palex_zu_Vos_nativeInit(JNIEnv* env, jclass cls);
+extern "C" VOS_API void JNICALL Java_com_palex_zu_Vos_nativeShutdown(JNIEnv* env, jclass cls);
+///@}
+
 VOS_NAMESPACE_BEGIN
 
 class CVString;

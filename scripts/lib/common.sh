@@ -8,7 +8,7 @@ export CCACHE_NOHASHDIR=1
 
 VOS_PACKAGES=(cmake ninja-build g++ g++-arm-linux-gnueabi qemu-user libgtest-dev libbenchmark-dev
   openjdk-17-jdk-headless python3 nginx-light ccache clang clang-14 libclang-rt-14-dev libicu-dev
-  libjemalloc-dev valgrind pkg-config android-liblog-dev android-liblog-dev:armel)
+  libjemalloc-dev valgrind pkg-config android-liblog-dev android-liblog-dev:armel maven)
 
 # The armv7 build's JVM tests fetch these armel packages with apt-get download
 # (cmake/VosArmJvm.cmake) and unpack them under the build folder.

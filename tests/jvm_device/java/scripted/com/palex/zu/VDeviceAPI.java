@@ -59,8 +59,12 @@ public final class VDeviceAPI {
     public static ScanResult[] makeHotpots(int n) {
         ScanResult[] results = new ScanResult[n];
         for (int i = 0; i < n; i++) {
-            results[i] = new ScanResult("net" + i, "00:11:22:33:44:0" + i, i == 1 ? null : "[WPA2-PSK]",
-                    2412 + 5 * i, -40 - i);
+            results[i] = new ScanResult();
+            results[i].SSID = "net" + i;
+            results[i].BSSID = "00:11:22:33:44:0" + i;
+            results[i].capabilities = i == 1 ? null : "[WPA2-PSK]";
+            results[i].frequency = 2412 + 5 * i;
+            results[i].level = -40 - i;
         }
         return results;
     }
