@@ -67,7 +67,9 @@ std::vector<double> HandOffs(Prepare prepare, Wait wait, Wake wake) {
             woke = NowMs();
         });
         while (!waiting) std::this_thread::yield();
-        SettleMs(2);
+        // Varied, so that the wake-up falls at every point of a polling
+        // waiter's rhythm.
+        SettleMs(2 + i % 10);
         sent = NowMs();
         wake();
         waiter.join();
