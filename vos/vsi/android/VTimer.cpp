@@ -8,6 +8,7 @@
 #include "vos/VTime.h"
 #include "vbase/VLockGuard.h"
 #include "vbase/VOnce.h"
+#include "vsi/android/VTimeCalc.h"
 #include "vsi/android/VTimerHook.h"
 
 #ifdef VOS_TEST_HOOKS
@@ -39,14 +40,6 @@ int LoadSize() { return __atomic_load_n(&CVTimer::s_iSize, __ATOMIC_ACQUIRE); }
 void AddSize(int delta) { __atomic_store_n(&CVTimer::s_iSize, CVTimer::s_iSize + delta, __ATOMIC_RELEASE); }
 void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATOMIC_RELEASE); }
 int IsRunning() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE); }
-
-// Milliseconds from then to now. A smaller now means the tick count wrapped
-// (it is monotonic, so setting the clock never makes it go back); the
-// distance is then taken across the wrap.
-unsigned int TicksSince(unsigned int then, unsigned int now) {
-    if (now >= then) return now - then;
-    return now + ~then;
-}
 
 void NoteTouched(int slot) {
     if (slot == g_iFiringSlot) g_bFiringTouched = 1;
@@ -221,12 +214,12 @@ void CVTimer::TimerProcess() {
                 tagCTimerData& slot = s_TimerQueue[i];
                 if (slot.nID == 0) continue;
                 const unsigned int now = V_GetTickCount();
-                slot.nElapsed += TicksSince(slot.nLastTick, now);
+                slot.nElapsed += VTicksSince(slot.nLastTick, now);
                 slot.nLastTick = now;
                 if (slot.nElapsed >= slot.nDue) FireSlot(i);
             }
         }
-        lastPassMs = TicksSince(passStart, V_GetTickCount());
+        lastPassMs = VTicksSince(passStart, V_GetTickCount());
     }
 }
 
