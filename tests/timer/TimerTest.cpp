@@ -176,14 +176,15 @@ TEST_F(TimerTest, OneShotFiresOnceNeverEarly) {
     ASSERT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
     // Once the slot is free and the thread has ended, nothing can fire again.
     ASSERT_TRUE(vostest::WaitFor(ThreadGone));
+    // The timer lock before the record's lock, as the timer thread takes them.
+    EXPECT_EQ(-1, SlotOf(11));
+    EXPECT_EQ(nullptr, ThreadRecord());
     std::lock_guard<std::mutex> lock(g_lock);
     ASSERT_EQ(1u, g_firings.size());
     EXPECT_EQ(11u, g_firings[0].id);
     EXPECT_EQ(reinterpret_cast<void*>(3), g_firings[0].param);
     EXPECT_GE(g_firings[0].tick - set, 300u);
     EXPECT_EQ(0, CVTimer::s_iSize);
-    EXPECT_EQ(-1, SlotOf(11));
-    EXPECT_EQ(nullptr, ThreadRecord());
 }
 
 TEST_F(TimerTest, PeriodicTimerFiresItsCountThenFrees) {
