@@ -16,6 +16,7 @@
 #include "vos/VDNSCache.h"
 #include "vos/VMem.h"
 #include "vos/VTime.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VSocketAtomic.h"
 
 VOS_NAMESPACE_BEGIN
@@ -40,15 +41,12 @@ const long kSelectWaitUs = 10000;
 // the sockets whose last send failed, which Send notes and the workers take;
 // a lock of their own keeps a failing Send from waiting for a release.
 struct CVWorkerRegistry {
-    CVMutex mutex;
+    CVProcessLock mutex;
     int nRunning;
-    CVMutex sendMutex;
+    CVProcessLock sendMutex;
     CVArray<CVSocket*, CVSocket*> arrSendFailed;
     int32_t nSendFailed;
-    CVWorkerRegistry() : nRunning(0), nSendFailed(0) {
-        mutex.Create(nullptr);
-        sendMutex.Create(nullptr);
-    }
+    CVWorkerRegistry() : nRunning(0), nSendFailed(0) {}
 };
 
 CVWorkerRegistry& Registry() {

@@ -6,7 +6,7 @@
 #include "vos/VMsg.h"
 #include "vos/VTime.h"
 #include "vbase/VLockGuard.h"
-#include "vbase/VOnce.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VTimeCalc.h"
 #include "vsi/android/VTimeHook.h"
 #include "vsi/android/VTimerHook.h"
@@ -66,17 +66,12 @@ unsigned long TimerThreadProc(void*) {
     return 0;
 }
 
-// The timer lock is created exactly once, by whichever call comes first
-// (Init or a timer operation before it): two threads making the first call
-// together must not both create it, nor re-create it while one holds it.
-VOnceFlag s_lockOnce = PTHREAD_ONCE_INIT;
+// The timer lock is created by whichever call comes first (Init or a timer
+// operation before it): two threads making the first call together must not
+// both create it, nor re-create it while one holds it.
+CVProcessLock s_timerLock(CVTimer::s_ListMutex, nullptr);
 
-void CreateTimerLock() { CVTimer::s_ListMutex.Create(nullptr); }
-
-CVMutex& TimerLock() {
-    VCallOnce(s_lockOnce, CreateTimerLock);
-    return CVTimer::s_ListMutex;
-}
+CVMutex& TimerLock() { return s_timerLock.Get(); }
 
 void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCallback callback, void* param,
               unsigned int delay, unsigned int period, int remaining) {
