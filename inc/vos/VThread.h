@@ -1,11 +1,14 @@
 /// @file
-/// Threads and synchronisation: a recursive lock (CVMutex), a polled signal
-/// counter with manual or automatic reset (CVEvent) and one worker thread per
-/// object (CVThread), all over POSIX threads.
+/// Threads and synchronisation: a recursive lock (CVMutex), a signal counter
+/// with manual or automatic reset (CVEvent) and one worker thread per object
+/// (CVThread), all over POSIX threads.
 ///
-/// Every wait polls: it tries, sleeps 10 ms and tries again, so a waiter sees a
-/// release or a signal up to 10 ms late. Time-outs are in milliseconds;
-/// 0xFFFFFFFF waits without limit, and any other time-out, however long
+/// A waiter sleeps until the release or the signal wakes it. Time-outs are in
+/// milliseconds on the monotonic clock, in 10 ms steps: a Lock limit under
+/// 10 ms makes one attempt and does not wait, a longer limit t gives up after
+/// floor(t / 10) * 10 ms; an event Wait(t) that times out returns after
+/// (floor(t / 10) + 1) * 10 ms, so Wait(0) on an unsignalled event takes
+/// 10 ms. 0xFFFFFFFF waits without limit, and any other time-out, however long
 /// (2^31 ms and more included), waits up to that long. A thread that holds a CVMutex may lock it
 /// again and unlocks it once per successful Lock. CreateEvent, CloseEvent,
 /// CreateThread and TerminateThread are called by the object's owner from one
@@ -22,7 +25,7 @@ VOS_NAMESPACE_BEGIN
 /// The time-out that waits without limit.
 const unsigned int VWAIT_INFINITE = 0xFFFFFFFFu;
 
-/// A recursive mutex; waits poll in 10 ms steps.
+/// A recursive mutex; a waiter sleeps in the mutex until it is released.
 class VOS_API CVMutex {
 public:
     CVMutex();
@@ -45,7 +48,7 @@ private:
     pthread_mutex_t m_hMutex;
 };
 
-/// An event with manual or automatic reset; waits poll in 10 ms steps.
+/// An event with manual or automatic reset; SetEvent wakes its waiters.
 class VOS_API CVEvent {
 public:
     CVEvent();

@@ -4,9 +4,11 @@
 /// callback on the timer thread or, without a callback, by posting message 17
 /// on the message bus with wParam = id and lParam = param.
 ///
-/// Call CVTimer::Init before the first SetTimer. The timer thread checks the
-/// timers every 100 ms, so a timer fires up to about 100 ms late and never
-/// early; it starts with the first timer and ends when none is left.
+/// Call CVTimer::Init before the first SetTimer. The timer thread sleeps until
+/// the next timer is due on the monotonic clock (setting, re-setting or
+/// killing a timer wakes it), so a timer fires on time and never early; it
+/// starts with the first timer and ends when none is left. A re-set timer
+/// counts its delay from the SetTimer that re-set it.
 /// Callbacks run with the timer lock held; it is recursive, so a callback may
 /// set and kill timers, its own included.
 #ifndef VOS_VTIMER_H

@@ -1,11 +1,12 @@
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
 #include "support/TestSupport.h"
 #include "vos/vos.h"
-#include "vsi/android/VPoll.h"
+#include "vsi/android/VWait.h"
 
 using namespace _palex_zu;
 
@@ -83,24 +84,53 @@ TEST(VEvent, CreateEventFailsCleanlyWithoutMemory) {
 }
 
 #ifdef VOS_TEST_HOOKS
-TEST(VEvent, TimedWaitChecksEvery10Milliseconds) {
+TEST(VEvent, TimedWaitGivesUpOneStepAfterTheLimitsWholeTensOfMilliseconds) {
     CVEvent e;
     ASSERT_EQ(1, e.CreateEvent(0, nullptr));
-    // Checks = sleeps for an event that stays unsignalled: each check is
-    // followed by one sleep, and the wait gives up once the limit is passed.
+    // How long an event that stays unsignalled is waited for; never less.
     const struct {
         unsigned int timeout;
-        unsigned long sleeps;
-    } cases[] = {{0, 1}, {9, 1}, {10, 2}, {25, 3}};
+        unsigned int waitedMs;
+    } cases[] = {{0, 10}, {9, 10}, {10, 20}, {25, 30}};
     for (const auto& c : cases) {
-        VPollHook_Reset();
+        VWaitHook_ResetLimit();
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(0, e.Wait(c.timeout)) << "timeout " << c.timeout;
-        EXPECT_EQ(c.sleeps, VPollHook_SleepCount()) << "timeout " << c.timeout;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(c.waitedMs, VWaitHook_LastLimitMs()) << "timeout " << c.timeout;
+        EXPECT_GE(took, std::chrono::milliseconds(c.waitedMs)) << "timeout " << c.timeout;
     }
     e.SetEvent();
-    VPollHook_Reset();
+    VWaitHook_ResetLimit();
     EXPECT_EQ(1, e.Wait(25));
-    EXPECT_EQ(0u, VPollHook_SleepCount()) << "a signalled event passes at the first check";
+    EXPECT_EQ(0u, VWaitHook_LastLimitMs()) << "a signalled event passes at the first check";
+}
+
+namespace {
+std::atomic<CVEvent*> g_signalInWindow{nullptr};
+// Signals once, in the window between the waiter's look at the count and its
+// sleep.
+void SignalInWindow() {
+    CVEvent* e = g_signalInWindow.exchange(nullptr);
+    if (e != nullptr) e->SetEvent();
+}
+}  // namespace
+
+TEST(VEvent, SignalBetweenTheWaitersCheckAndItsSleepWakesIt) {
+    for (int manual : {0, 1}) {
+        CVEvent e;
+        ASSERT_EQ(1, e.CreateEvent(manual, nullptr));
+        g_signalInWindow = &e;
+        __atomic_store_n(&VWaitHook_BeforeSleep, &SignalInWindow, __ATOMIC_RELEASE);
+        std::atomic<int> result{-1};
+        std::thread waiter([&] { result = e.Wait(VWAIT_INFINITE); });
+        const bool woke = vostest::WaitFor([&] { return result.load() != -1; });
+        __atomic_store_n(&VWaitHook_BeforeSleep, nullptr, __ATOMIC_RELEASE);
+        if (!woke) e.SetEvent();  // let the stuck waiter go
+        waiter.join();
+        EXPECT_TRUE(woke) << "manual " << manual << ": the signal was lost";
+        EXPECT_EQ(1, result.load());
+    }
 }
 #endif
 

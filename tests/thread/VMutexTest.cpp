@@ -1,10 +1,11 @@
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "gtest/gtest.h"
 #include "support/TestSupport.h"
 #include "vos/vos.h"
-#include "vsi/android/VPoll.h"
+#include "vsi/android/VWait.h"
 
 using namespace _palex_zu;
 
@@ -47,19 +48,23 @@ TEST(VMutex, HandleIsZeroUntilCreated) {
 }
 
 #ifdef VOS_TEST_HOOKS
-TEST(VMutex, TimedLockOnHeldMutexMakesFloorTimeoutBy10PlusOneAttempts) {
+TEST(VMutex, TimedLockOnHeldMutexGivesUpAfterTheLimitsWholeTensOfMilliseconds) {
     CVMutex m;
     m.Create(nullptr);
     Holder holder(m);
-    // Attempts = sleeps + 1 for a lock that never comes free.
+    // The limit the lock waited for, 0 for a single attempt without waiting;
+    // and it never gives up before that limit.
     const struct {
         unsigned int timeout;
-        unsigned long sleeps;
-    } cases[] = {{0, 0}, {9, 0}, {10, 1}, {25, 2}, {30, 3}};
+        unsigned int waitedMs;
+    } cases[] = {{0, 0}, {9, 0}, {10, 10}, {25, 20}, {30, 30}};
     for (const auto& c : cases) {
-        VPollHook_Reset();
+        VWaitHook_ResetLimit();
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(0, m.Lock(c.timeout)) << "timeout " << c.timeout;
-        EXPECT_EQ(c.sleeps, VPollHook_SleepCount()) << "timeout " << c.timeout;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(c.waitedMs, VWaitHook_LastLimitMs()) << "timeout " << c.timeout;
+        EXPECT_GE(took, std::chrono::milliseconds(c.waitedMs)) << "timeout " << c.timeout;
     }
 }
 
@@ -70,15 +75,15 @@ TEST(VMutex, LimitsOf2To31MillisecondsAndMoreWaitForTheMutex) {
         std::atomic<int> result{-1};
         std::thread holder([&] {
             m.Lock();
+            const unsigned long start = VWaitHook_TimedWaits();
             std::thread waiter([&] {
                 const int r = m.Lock(timeout);
                 if (r == 1) m.Unlock();
                 result = r;
             });
-            // Released only once the waiter has polled a few times: a limit
-            // taken as negative would have given up by then.
-            const unsigned long start = VPollHook_TotalSleeps();
-            EXPECT_TRUE(vostest::WaitFor([&] { return result.load() != -1 || VPollHook_TotalSleeps() >= start + 3; }));
+            // Released only once the waiter has started to wait: a limit
+            // taken as negative would give up at once.
+            EXPECT_TRUE(vostest::WaitFor([&] { return result.load() != -1 || VWaitHook_TimedWaits() > start; }));
             m.Unlock();
             waiter.join();
         });

@@ -1,6 +1,8 @@
 // Setting the device's calendar clock must not move the tick count, the
 // timers or the sockets' time-outs. The calendar is stepped through the
-// test-build hook, not by changing the machine's clock.
+// test-build hook, not by changing the machine's clock; the tick count reads
+// its clock through the same reader, so a tick taken from the calendar clock
+// would follow the step and fail these tests.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>

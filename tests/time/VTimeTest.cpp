@@ -182,3 +182,17 @@ TEST(VTime, TickCountIsMonotonicMillisecondsCutTo32Bits) {
     // Compared across the wrap, as callers of the tick count must.
     EXPECT_LE(tick - lo, hi - lo);
 }
+
+TEST(VTime, TicksSinceCountsTheDistanceAcrossTheWrap) {
+    const struct {
+        uint32_t then;
+        uint32_t now;
+        uint32_t ms;
+    } cases[] = {
+        {100u, 350u, 250u},
+        {4294967295u, 0u, 1u},  // one millisecond: 4294967295 to 0
+        {4294967290u, 10u, 16u},
+        {1u, 0u, 4294967295u},  // the longest distance there is
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.ms, VTicksSince(c.then, c.now)) << c.then << " to " << c.now;
+}

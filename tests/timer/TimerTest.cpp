@@ -148,8 +148,10 @@ TEST_F(TimerTest, ATimerWhoseThreadCannotStartIsNotSet) {
 TEST_F(TimerTest, ResettingKeepsTheSlotAndRestartsTheCount) {
     ASSERT_EQ(0, CVTimer::SetTimer(5, Record, nullptr, 600000, 0, 1));
     ASSERT_EQ(0, CVTimer::SetTimer(6, Record, nullptr, 600000, 0, 1));
-    // Let the thread account some running time to timer 5.
+    // Let the thread account some running time to timer 5: re-setting timer
+    // 6 wakes it for another pass.
     ASSERT_TRUE(vostest::WaitFor([] {
+        CVTimer::SetTimer(6, Record, nullptr, 600000, 0, 1);
         CVTimer::s_ListMutex.Lock(0xFFFFFFFF);
         const bool ran = CVTimer::s_TimerQueue[0].nElapsed > 0;
         CVTimer::s_ListMutex.Unlock();
@@ -174,14 +176,15 @@ TEST_F(TimerTest, OneShotFiresOnceNeverEarly) {
     ASSERT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
     // Once the slot is free and the thread has ended, nothing can fire again.
     ASSERT_TRUE(vostest::WaitFor(ThreadGone));
+    // The timer lock before the record's lock, as the timer thread takes them.
+    EXPECT_EQ(-1, SlotOf(11));
+    EXPECT_EQ(nullptr, ThreadRecord());
     std::lock_guard<std::mutex> lock(g_lock);
     ASSERT_EQ(1u, g_firings.size());
     EXPECT_EQ(11u, g_firings[0].id);
     EXPECT_EQ(reinterpret_cast<void*>(3), g_firings[0].param);
     EXPECT_GE(g_firings[0].tick - set, 300u);
     EXPECT_EQ(0, CVTimer::s_iSize);
-    EXPECT_EQ(-1, SlotOf(11));
-    EXPECT_EQ(nullptr, ThreadRecord());
 }
 
 TEST_F(TimerTest, PeriodicTimerFiresItsCountThenFrees) {
@@ -323,3 +326,38 @@ TEST_F(TimerTest, ATimerSetWhileTheThreadLeavesStillFires) {
     }
     ASSERT_TRUE(vostest::WaitFor(ThreadGone));
 }
+
+#ifdef VOS_TEST_HOOKS
+namespace {
+std::atomic<bool> g_setInWindow{false};
+// Sets a timer from another thread once, between the timer thread's pass
+// over the table and its sleep.
+void SetTimerInWindow() {
+    if (!g_setInWindow.exchange(false)) return;
+    std::thread([] { CVTimer::SetTimer(43, Record, nullptr, 0, 0, 1); }).join();
+}
+}  // namespace
+
+TEST_F(TimerTest, ATimerSetBetweenThePassAndTheSleepFiresAtOnce) {
+    ASSERT_EQ(0, CVTimer::SetTimer(42, Record, nullptr, 600000, 0, 1));
+    g_setInWindow = true;
+    __atomic_store_n(&VTimer_HookAfterPass, &SetTimerInWindow, __ATOMIC_RELEASE);
+    // Lost, the new timer would wait for the sleep that lasts until the
+    // other one is due in ten minutes.
+    const bool fired = vostest::WaitFor([] { return Firings() == 1; });
+    __atomic_store_n(&VTimer_HookAfterPass, nullptr, __ATOMIC_RELEASE);
+    EXPECT_TRUE(fired) << "the timer set before the sleep was not seen";
+    EXPECT_FALSE(g_setInWindow.load());
+}
+
+TEST_F(TimerTest, TheThreadSleepsUntilItsNextTimerIsDue) {
+    ASSERT_EQ(0, CVTimer::SetTimer(44, Record, nullptr, 600000, 0, 1));
+    const unsigned long before = VTimer_HookPassCount();
+    ASSERT_EQ(0, CVTimer::SetTimer(45, Record, nullptr, 1000, 0, 1));
+    ASSERT_TRUE(vostest::WaitFor([] { return Firings() == 1; }));
+    // One pass for the new timer, one when it is due (and one that may have
+    // started with the first timer); a thread that looked every 100 ms would
+    // have made ten.
+    EXPECT_LE(VTimer_HookPassCount() - before, 3u);
+}
+#endif

@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -20,12 +21,11 @@ CVLeakInfoManager CVException::m_cFileLeakMgr;
 
 namespace {
 
-// Guards both registries. A plain statically initialised mutex: usable from
-// the first call, whatever the order in which the process builds its statics,
-// and needing no Create of its own.
-pthread_mutex_t s_leakLock = PTHREAD_MUTEX_INITIALIZER;
+// Guards both registries; usable from the first call, whatever the order in
+// which the process builds its statics.
+CVProcessLock s_leakLock;
 
-typedef CVLockGuard<pthread_mutex_t> CVLeakLock;
+typedef CVLockGuard<CVMutex> CVLeakLock;
 
 // A copy of a registry's records as a check found them. The registry's own
 // table moves and shifts with every later registration, which may come from

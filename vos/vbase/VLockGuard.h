@@ -1,11 +1,8 @@
-// The library's one scoped lock: it takes a lock for the length of a block
-// and releases it on every way out. It serves the recursive CVMutex, waiting
-// without limit, and the plain statically initialised mutexes of the few
-// registries that must work before any Create.
+// The library's one scoped lock: it takes a CVMutex, waiting without limit,
+// for the length of a block and releases it on every way out. A process-wide
+// lock (VProcessLock.h) converts to its CVMutex.
 #ifndef VOS_VBASE_VLOCKGUARD_H
 #define VOS_VBASE_VLOCKGUARD_H
-
-#include <pthread.h>
 
 #include "vos/VThread.h"
 
@@ -13,8 +10,6 @@ VOS_NAMESPACE_BEGIN
 
 inline void VLockOf(CVMutex& m) { m.Lock(VWAIT_INFINITE); }
 inline void VUnlockOf(CVMutex& m) { m.Unlock(); }
-inline void VLockOf(pthread_mutex_t& m) { pthread_mutex_lock(&m); }
-inline void VUnlockOf(pthread_mutex_t& m) { pthread_mutex_unlock(&m); }
 
 template <typename TMutex>
 class CVLockGuard {

@@ -5,7 +5,7 @@
 #include "vos/VFile.h"
 #include "vos/VMsg.h"
 #include "vbase/VLockGuard.h"
-#include "vbase/VOnce.h"
+#include "vbase/VProcessLock.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -43,18 +43,11 @@ uint32_t CVVos::m_ulRefCnt = 0;
 CVMutex CVVos::m_cRefMutex;
 
 namespace {
-// The reference lock is created exactly once, by the first call whichever
-// thread makes it, and kept: two threads making the first call together
-// must not both create it, and re-creating a lock that another thread may
-// be waiting on would be unsafe.
-VOnceFlag s_refLockOnce = PTHREAD_ONCE_INIT;
-
-void CreateRefLock() { CVVos::m_cRefMutex.Create(kRefMutexName); }
-
-CVMutex& RefLock() {
-    VCallOnce(s_refLockOnce, CreateRefLock);
-    return CVVos::m_cRefMutex;
-}
+// The reference lock is created by the first call, whichever thread makes
+// it, and kept: two threads making the first call together must not both
+// create it, and re-creating a lock that another thread may be waiting on
+// would be unsafe.
+CVProcessLock s_refLock(CVVos::m_cRefMutex, kRefMutexName);
 }  // namespace
 
 // The start-up and shut-down run with the reference lock held, so a caller
@@ -62,7 +55,7 @@ CVMutex& RefLock() {
 // instead of being told the library is up while it is still starting (or
 // failing to).
 int CVVos::GlobalInit(const _VosEnv_t& env) {
-    CVLockGuard<CVMutex> lock(RefLock());
+    CVLockGuard<CVMutex> lock(s_refLock);
     if (m_ulRefCnt != 0) {
         ++m_ulRefCnt;
         return 1;
@@ -73,7 +66,7 @@ int CVVos::GlobalInit(const _VosEnv_t& env) {
 }
 
 void CVVos::GlobalUnInit() {
-    CVLockGuard<CVMutex> lock(RefLock());
+    CVLockGuard<CVMutex> lock(s_refLock);
     if (m_ulRefCnt == 0) return;
     --m_ulRefCnt;
     if (m_ulRefCnt == 0) ShutDown();

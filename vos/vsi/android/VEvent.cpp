@@ -1,7 +1,8 @@
 #include "vos/VThread.h"
 
-#include "VPoll.h"
 #include "VThreadRecord.h"
+#include "VTimeHook.h"
+#include "VWait.h"
 
 #include "vos/VMem.h"
 
@@ -42,7 +43,12 @@ int CVEvent::CreateEvent(int bManualReset, const unsigned short* /*name*/) {
 
 int CVEvent::SetEvent() {
     if (m_hHandle == nullptr) return 0;
-    __atomic_add_fetch(&Record(m_hHandle)->nCount, 1, __ATOMIC_ACQ_REL);
+    tagVEventRecord* rec = Record(m_hHandle);
+    __atomic_add_fetch(&rec->nCount, 1, __ATOMIC_ACQ_REL);
+    // A woken automatic-reset waiter takes the signal or, when another thread
+    // was quicker, sleeps again; so one wake-up per signal is enough there,
+    // while a manual-reset event lets every waiter through.
+    VWordWake(&rec->nCount, rec->bManualReset ? INT32_MAX : 1);
     return 1;
 }
 
@@ -55,18 +61,27 @@ int CVEvent::ResetEvent() {
 int CVEvent::Wait(unsigned int timeoutMs) {
     tagVEventRecord* rec = Record(m_hHandle);
     if (rec == nullptr) return 1;
-    // Polled in 10 ms steps: the signalling side never wakes a waiter.
-    if (timeoutMs == VWAIT_INFINITE) {
-        while (!TryPass(rec)) VPollSleep();
-        return 1;
+    if (TryPass(rec)) return 1;
+    // The waiter sleeps on the count while it is 0 and SetEvent wakes it. A
+    // time-out ends where the 10 ms steps callers know would have: after the
+    // limit's whole tens of milliseconds plus one step, so that Wait(0) on an
+    // unsignalled event still takes 10 ms and callers pacing themselves with
+    // it do not spin. Counted in 64 bits, a limit of 2^31 ms or more is a long
+    // wait, not a negative one.
+    int64_t deadline = VWAIT_NO_DEADLINE;
+    if (timeoutMs != VWAIT_INFINITE) {
+        const unsigned int limitMs = (timeoutMs / 10 + 1) * 10;
+        VWaitNoteLimit(limitMs);
+        deadline = VTickClockNs() + static_cast<int64_t>(limitMs) * 1000000;
     }
-    // Counted in 64 bits: a limit of 2^31 ms or more is a long wait, not a
-    // negative one that would give up without looking.
-    for (int64_t remaining = timeoutMs; remaining >= 0; remaining -= 10) {
+    for (;;) {
+        // Every return from the sleep looks at the count before giving up: a
+        // waiter woken for a signal takes it even at its deadline, so no
+        // wake-up is spent on a waiter that then leaves without it.
+        VWordWait(&rec->nCount, 0, deadline);
         if (TryPass(rec)) return 1;
-        VPollSleep();
+        if (deadline != VWAIT_NO_DEADLINE && VTickClockNs() >= deadline) return 0;
     }
-    return 0;
 }
 
 int CVEvent::CloseEvent() {

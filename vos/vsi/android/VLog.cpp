@@ -11,12 +11,21 @@
 #include "vos/VStrFunc.h"
 #include "vos/VString.h"
 #include "vos/VTime.h"
+#include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 
 VOS_NAMESPACE_BEGIN
 
 // Constructed at load in this order, destroyed at unload in the reverse one.
 CVFile CVLog::s_logFile;
 CVMutex CVLog::s_logMutex;
+
+namespace {
+const unsigned short kLogMutexName[] = {'L', 'o', 'g', 'F', 'i', 'l', 'e', 'M', 'u', 't', 'e', 'x', 0};
+// Created by the first InitFilePath and kept: a writer may be waiting in it
+// when the file is opened again.
+CVProcessLock s_logLock(CVLog::s_logMutex, kLogMutexName);
+}  // namespace
 
 namespace {
 
@@ -60,9 +69,8 @@ void VEmit(CVLog::ELOGPRIORITY priority, const char* message) {
         __android_log_write(ANDROID_LOG_VERBOSE + static_cast<int>(priority), kTag, message);
     }
     if (CVLog::s_logFile.IsOpened()) {
-        CVLog::s_logMutex.Lock(VWAIT_INFINITE);
+        CVLockGuard<CVMutex> lock(s_logLock);
         CVLog::WriteLog(priority, message);
-        CVLog::s_logMutex.Unlock();
     }
 }
 
@@ -129,9 +137,7 @@ int CVLog::InitFilePath(const CVString& path) {
         !s_logFile.Open(path, VFILE_OPEN_CREATE | VFILE_OPEN_READWRITE)) {
         return 0;
     }
-    static const unsigned short kMutexName[] = {'L', 'o', 'g', 'F', 'i', 'l', 'e',
-                                                'M', 'u', 't', 'e', 'x', 0};
-    s_logMutex.Create(kMutexName);
+    s_logLock.Get();
     return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "vos/VJni.h"
 #include "vos/VMem.h"
 #include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VJniHelper.h"
 #include "vsi/android/VMsgRecord.h"
 
@@ -37,9 +38,9 @@ void RemoveAllPairs(tagVMsgRecord* rec) {
     CVObserverWalk::Cleared(rec->m_pWalks);
 }
 
-// Guards the hand-out of the record and its reference count. A plain
-// statically initialised mutex, so it needs no start-up of its own.
-pthread_mutex_t s_recordLock = PTHREAD_MUTEX_INITIALIZER;
+// Guards the hand-out of the record and its reference count; it needs no
+// start-up of its own.
+CVProcessLock s_recordLock;
 
 void FreeRecord(tagVMsgRecord* rec) {
     rec->~tagVMsgRecord();
@@ -53,7 +54,7 @@ void FreeRecord(tagVMsgRecord* rec) {
 class CVMsgRef {
 public:
     CVMsgRef() : m_pRec(nullptr) {
-        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        CVLockGuard<CVMutex> lock(s_recordLock);
         m_pRec = VMsg_Record();
         if (m_pRec != nullptr) ++m_pRec->m_nRefs;
     }
@@ -64,7 +65,7 @@ public:
         if (rec == nullptr) return;
         int last = 0;
         {
-            CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+            CVLockGuard<CVMutex> lock(s_recordLock);
             last = --rec->m_nRefs == 0;
         }
         if (last) FreeRecord(rec);
@@ -94,7 +95,7 @@ int CVMsg::GlobalInit() {
     rec->m_nRefs = 1;  // the bus's own, dropped by GlobalUnInit
     rec->m_cMutex.Create(kMutexName);
     {
-        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        CVLockGuard<CVMutex> lock(s_recordLock);
         __atomic_store_n(&m_hMsg, static_cast<void*>(rec), __ATOMIC_RELEASE);
     }
     if (!VMsg_JNI_InitEnv()) {
@@ -109,7 +110,7 @@ void CVMsg::GlobalUnInit() {
     if (rec == nullptr) return;
     VMsg_JNI_UnInitEnv();
     {
-        CVLockGuard<pthread_mutex_t> lock(s_recordLock);
+        CVLockGuard<CVMutex> lock(s_recordLock);
         __atomic_store_n(&m_hMsg, static_cast<void*>(nullptr), __ATOMIC_RELEASE);
     }
     // The registrations go with the bus: a delivery that still holds the

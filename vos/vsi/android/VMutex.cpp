@@ -1,7 +1,8 @@
 #include "vos/VThread.h"
 
 #include <string.h>
-#include "VPoll.h"
+#include "VTimeHook.h"
+#include "VWait.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -40,21 +41,20 @@ void CVMutex::Create(const unsigned short* /*name*/) {
 }
 
 int CVMutex::Lock(unsigned int timeoutMs) {
-    // Waits poll in 10 ms steps rather than block, so a time-limited lock
-    // behaves the same on every platform the library runs on.
     if (timeoutMs == VWAIT_INFINITE) {
-        while (pthread_mutex_trylock(&m_hMutex) != 0) VPollSleep();
+        pthread_mutex_lock(&m_hMutex);
         return 1;
     }
-    // Counted unsigned: a limit of 2^31 ms or more is a long wait, not a
-    // negative one.
-    unsigned int remaining = timeoutMs;
-    for (;;) {
-        if (pthread_mutex_trylock(&m_hMutex) == 0) return 1;
-        if (remaining < 10) return 0;  // the next step would pass the limit
-        remaining -= 10;
-        VPollSleep();
-    }
+    if (pthread_mutex_trylock(&m_hMutex) == 0) return 1;
+    // Time-outs keep the 10 ms steps callers know: a limit under 10 ms makes
+    // one attempt and does not wait, a longer one gives up after its whole
+    // tens of milliseconds. The wait itself sleeps in the mutex, which hands
+    // it over the moment the holder lets go.
+    const unsigned int limitMs = timeoutMs / 10 * 10;
+    if (limitMs == 0) return 0;
+    VWaitNoteLimit(limitMs);
+    const int64_t deadline = VTickClockNs() + static_cast<int64_t>(limitMs) * 1000000;
+    return VMutexLockUntil(&m_hMutex, deadline) == 0 ? 1 : 0;
 }
 
 int CVMutex::Unlock() {

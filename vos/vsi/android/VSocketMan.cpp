@@ -18,6 +18,7 @@
 #include "vos/VMem.h"
 #include "vos/VTime.h"
 #include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VSocketAtomic.h"
 
 VOS_NAMESPACE_BEGIN
@@ -45,17 +46,14 @@ const uint32_t kNoDeadline = 0xFFFFFFFF;
 // wake-up descriptors of the running workers, which the resolver signals when
 // it has filled the name cache.
 struct CVWorkerRegistry {
-    CVMutex mutex;
+    CVProcessLock mutex;
     int nRunning;
-    CVMutex sendMutex;
+    CVProcessLock sendMutex;
     CVArray<CVSocket*, CVSocket*> arrSendFailed;
     CVArray<CVSocket*, CVSocket*> arrKeptCreate;
     CVArray<int, int> arrWakeFds;
     int32_t nSendFailed;
-    CVWorkerRegistry() : nRunning(0), nSendFailed(0) {
-        mutex.Create(nullptr);
-        sendMutex.Create(nullptr);
-    }
+    CVWorkerRegistry() : nRunning(0), nSendFailed(0) {}
 };
 
 CVWorkerRegistry& Registry() {

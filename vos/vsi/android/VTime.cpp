@@ -22,25 +22,32 @@ VOS_API void VTimeHook_ResetCalendar(void) { __atomic_store_n(&g_llCalendarStepU
 
 VOS_NAMESPACE_BEGIN
 
-namespace {
-
-// The calendar clock: every reading of the wall-clock time goes through here.
-void CalendarNow(struct timeval* tv) {
-    gettimeofday(tv, nullptr);
+void VReadClock(clockid_t clock, struct timespec* ts) {
+    clock_gettime(clock, ts);
 #ifdef VOS_TEST_HOOKS
-    const long long us = static_cast<long long>(tv->tv_sec) * 1000000 + tv->tv_usec +
-                         __atomic_load_n(&g_llCalendarStepUs, __ATOMIC_ACQUIRE);
-    tv->tv_sec = static_cast<time_t>(us / 1000000);
-    tv->tv_usec = static_cast<suseconds_t>(us % 1000000);
+    if (clock != VCLOCK_CALENDAR) return;
+    const long long ns = static_cast<long long>(ts->tv_sec) * 1000000000 + ts->tv_nsec +
+                         __atomic_load_n(&g_llCalendarStepUs, __ATOMIC_ACQUIRE) * 1000;
+    ts->tv_sec = static_cast<time_t>(ns / 1000000000);
+    ts->tv_nsec = static_cast<long>(ns % 1000000000);
 #endif
 }
 
+namespace {
+
+// The calendar clock in seconds and microseconds, as the calendar functions
+// hand it out.
+void CalendarNow(struct timeval* tv) {
+    struct timespec ts;
+    VReadClock(VCLOCK_CALENDAR, &ts);
+    tv->tv_sec = ts.tv_sec;
+    tv->tv_usec = static_cast<suseconds_t>(ts.tv_nsec / 1000);
+}
+
 time_t CalendarSecs() {
-#ifdef VOS_TEST_HOOKS
-    return time(nullptr) + static_cast<time_t>(__atomic_load_n(&g_llCalendarStepUs, __ATOMIC_ACQUIRE) / 1000000);
-#else
-    return time(nullptr);
-#endif
+    struct timespec ts;
+    VReadClock(VCLOCK_CALENDAR, &ts);
+    return ts.tv_sec;
 }
 
 // The reentrant conversion: several threads convert at once (log, timers,
@@ -99,11 +106,8 @@ int V_GetTimeMilliSecs(tagVTimeStamp* stamp) {
 
 VOS_NAMESPACE_END
 
-// The monotonic clock: setting the device's clock must neither fire a timer
-// early nor time a socket out, and every interval in the library is measured
-// with this count.
 uint32_t V_GetTickCount() {
     struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    _palex_zu::VReadClock(_palex_zu::VCLOCK_TICK, &ts);
     return _palex_zu::VTickOf(ts.tv_sec, ts.tv_nsec / 1000);
 }

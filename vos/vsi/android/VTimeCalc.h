@@ -16,6 +16,11 @@ inline uint32_t VTickOf(long long sec, long long usec) {
     return static_cast<uint32_t>(static_cast<uint32_t>(sec) * 1000u + static_cast<uint32_t>(usec / 1000));
 }
 
+// Milliseconds from the tick then to the tick now. The tick clock is
+// monotonic, so a smaller now means the count wrapped; the 32-bit difference
+// is the distance across the wrap as well (now + ~then would be 1 ms short).
+inline uint32_t VTicksSince(uint32_t then, uint32_t now) { return now - then; }
+
 // Copies the calendar fields of a broken-down time into t, each masked to its
 // field's width; nReserved is left as it is.
 inline void VTimeFromTm(const struct tm& tm, tagVTime* t) {

@@ -2,16 +2,23 @@
 
 #include <stdint.h>
 #include <string.h>
-#include <unistd.h>
 
 #include "vos/VMsg.h"
 #include "vos/VTime.h"
 #include "vbase/VLockGuard.h"
-#include "vbase/VOnce.h"
+#include "vbase/VProcessLock.h"
+#include "vsi/android/VTimeCalc.h"
+#include "vsi/android/VTimeHook.h"
 #include "vsi/android/VTimerHook.h"
+#include "vsi/android/VWait.h"
 
 #ifdef VOS_TEST_HOOKS
 void (*VTimer_HookBeforeEnd)() = nullptr;
+void (*VTimer_HookAfterPass)() = nullptr;
+namespace {
+unsigned long g_ulPasses = 0;
+}
+unsigned long VTimer_HookPassCount() { return __atomic_load_n(&g_ulPasses, __ATOMIC_ACQUIRE); }
 #endif
 
 VOS_NAMESPACE_BEGIN
@@ -25,7 +32,17 @@ int CVTimer::s_bRunning = 0;
 namespace {
 
 const unsigned int kTimerMessage = 17;
-const unsigned int kPassMs = 100;
+const int64_t kNsPerMs = 1000000;
+
+// Changed by every SetTimer, KillTimer and KillAll: the timer thread sleeps
+// on it until its next timer comes due, and the change wakes it to look at
+// the table again.
+int32_t g_nWakeWord = 0;
+
+void WakeTimerThread() {
+    __atomic_add_fetch(&g_nWakeWord, 1, __ATOMIC_ACQ_REL);
+    VWordWake(&g_nWakeWord, 1);
+}
 
 // The slot whose callback or post is under way on the timer thread, and
 // whether that callback set or killed the slot's own timer. Both are guarded
@@ -40,14 +57,6 @@ void AddSize(int delta) { __atomic_store_n(&CVTimer::s_iSize, CVTimer::s_iSize +
 void SetRunning(int value) { __atomic_store_n(&CVTimer::s_bRunning, value, __ATOMIC_RELEASE); }
 int IsRunning() { return __atomic_load_n(&CVTimer::s_bRunning, __ATOMIC_ACQUIRE); }
 
-// Milliseconds from then to now. A smaller now means the tick count wrapped
-// (it is monotonic, so setting the clock never makes it go back); the
-// distance is then taken across the wrap.
-unsigned int TicksSince(unsigned int then, unsigned int now) {
-    if (now >= then) return now - then;
-    return now + ~then;
-}
-
 void NoteTouched(int slot) {
     if (slot == g_iFiringSlot) g_bFiringTouched = 1;
 }
@@ -57,17 +66,12 @@ unsigned long TimerThreadProc(void*) {
     return 0;
 }
 
-// The timer lock is created exactly once, by whichever call comes first
-// (Init or a timer operation before it): two threads making the first call
-// together must not both create it, nor re-create it while one holds it.
-VOnceFlag s_lockOnce = PTHREAD_ONCE_INIT;
+// The timer lock is created by whichever call comes first (Init or a timer
+// operation before it): two threads making the first call together must not
+// both create it, nor re-create it while one holds it.
+CVProcessLock s_timerLock(CVTimer::s_ListMutex, nullptr);
 
-void CreateTimerLock() { CVTimer::s_ListMutex.Create(nullptr); }
-
-CVMutex& TimerLock() {
-    VCallOnce(s_lockOnce, CreateTimerLock);
-    return CVTimer::s_ListMutex;
-}
+CVMutex& TimerLock() { return s_timerLock.Get(); }
 
 void FillSlot(CVTimer::tagCTimerData& slot, unsigned long id, CVTimer::TimerCallback callback, void* param,
               unsigned int delay, unsigned int period, int remaining) {
@@ -150,7 +154,10 @@ int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), 
     for (int i = 0; i < MAX_TIMERS; ++i) {
         tagCTimerData& slot = s_TimerQueue[i];
         if (slot.nID == id) {
-            // A re-set timer counts from the thread's last pass over it.
+            // A re-set timer counts from now: the thread may have slept long
+            // since its last pass over the slot, and that time must not
+            // bring the new due time forward.
+            slot.nLastTick = V_GetTickCount();
             slot.pfnCallback = callback;
             slot.pParam = param;
             slot.nDue = delay;
@@ -158,6 +165,7 @@ int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), 
             slot.nRemaining = remaining;
             slot.nElapsed = 0;
             NoteTouched(i);
+            WakeTimerThread();
             return StartOrFree(i);
         }
         if (slot.nID == 0 && freeSlot < 0) freeSlot = i;
@@ -165,6 +173,7 @@ int CVTimer::SetTimer(unsigned long id, void (*callback)(unsigned long, void*), 
     if (freeSlot < 0) return -2;
     FillSlot(s_TimerQueue[freeSlot], id, callback, param, delay, period, remaining);
     AddSize(1);
+    WakeTimerThread();
     return StartOrFree(freeSlot);
 }
 
@@ -176,6 +185,7 @@ int CVTimer::KillTimer(unsigned long id) {
             ClearTimer(s_TimerQueue[i]);
             AddSize(-1);
             NoteTouched(i);
+            WakeTimerThread();
             return 1;
         }
     }
@@ -187,6 +197,7 @@ void CVTimer::KillAll() {
     for (int i = 0; i < MAX_TIMERS; ++i) ClearTimer(s_TimerQueue[i]);
     __atomic_store_n(&s_iSize, 0, __ATOMIC_RELEASE);
     if (g_iFiringSlot >= 0) g_bFiringTouched = 1;
+    WakeTimerThread();
 }
 
 void CVTimer::Release() {
@@ -199,7 +210,6 @@ void CVTimer::ClearTimer(tagCTimerData& timer) {
 
 void CVTimer::TimerProcess() {
     SetRunning(1);
-    unsigned int lastPassMs = 0;
     for (;;) {
         if (LoadSize() <= 0) {
 #ifdef VOS_TEST_HOOKS
@@ -211,22 +221,40 @@ void CVTimer::TimerProcess() {
                 return;
             }
         }
-        // After a pass that took longer than the period the next one starts
-        // at once, so that slow callbacks do not push the timers back.
-        if (lastPassMs <= kPassMs) usleep(kPassMs * 1000);
-        const unsigned int passStart = V_GetTickCount();
+        // Read before the pass: a change of the table after this point makes
+        // the sleep below return at once.
+        const int32_t seen = __atomic_load_n(&g_nWakeWord, __ATOMIC_ACQUIRE);
+        int64_t nextMs = INT64_MAX;
         {
             CVLockGuard<CVMutex> lock(TimerLock());
+#ifdef VOS_TEST_HOOKS
+            __atomic_add_fetch(&g_ulPasses, 1, __ATOMIC_ACQ_REL);
+#endif
             for (int i = 0; i < MAX_TIMERS; ++i) {
                 tagCTimerData& slot = s_TimerQueue[i];
                 if (slot.nID == 0) continue;
-                const unsigned int now = V_GetTickCount();
-                slot.nElapsed += TicksSince(slot.nLastTick, now);
+                const int64_t nowNs = VTickClockNs();
+                const unsigned int now = VTickOf(nowNs / 1000000000, nowNs % 1000000000 / 1000);
+                slot.nElapsed += VTicksSince(slot.nLastTick, now);
                 slot.nLastTick = now;
                 if (slot.nElapsed >= slot.nDue) FireSlot(i);
+                if (slot.nID == 0) continue;
+                // Due when the tick has gone on by what is left; one
+                // millisecond more, because the timer was set somewhere
+                // within its first tick, and it must not fire early.
+                const int64_t left = slot.nElapsed >= slot.nDue ? 0 : slot.nDue - slot.nElapsed + 1;
+                const int64_t dueMs = nowNs / kNsPerMs + left;
+                if (dueMs < nextMs) nextMs = dueMs;
             }
         }
-        lastPassMs = TicksSince(passStart, V_GetTickCount());
+#ifdef VOS_TEST_HOOKS
+        void (*afterPass)() = __atomic_load_n(&VTimer_HookAfterPass, __ATOMIC_ACQUIRE);
+        if (afterPass != nullptr) afterPass();
+#endif
+        // The pass fired the last timer: the loop's head decides to end.
+        if (nextMs == INT64_MAX) continue;
+        // Asleep until the next timer is due, or until the table changes.
+        VWordWait(&g_nWakeWord, seen, nextMs * kNsPerMs);
     }
 }
 
