@@ -1,5 +1,4 @@
 #include <netdb.h>
-#include <pthread.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -7,6 +6,7 @@
 #include "vos/VMem.h"
 #include "vbase/VLockGuard.h"
 #include "vsi/android/VSocketAtomic.h"
+#include "vsi/android/VWait.h"
 
 VOS_NAMESPACE_BEGIN
 
@@ -20,24 +20,21 @@ const unsigned short kMutexName[] = {'d', 'n', 's', 'p', 'a', 'r', 's', 'e', '_'
 // up more often than this.
 const useconds_t kFailurePauseUs = 100000;
 
-// The resolver thread sleeps here while its queue is empty. There is one
-// resolver at a time; the flag says that a task may have been queued (or a
-// stop asked for) since the thread last looked.
-pthread_mutex_t g_wakeLock = PTHREAD_MUTEX_INITIALIZER;
-pthread_cond_t g_wakeCond = PTHREAD_COND_INITIALIZER;
-int g_bWoken = 0;
+// The resolver thread sleeps on this word while its queue is empty. There is
+// one resolver at a time; the word says that a task may have been queued (or
+// a stop asked for) since the thread last looked.
+int32_t g_nWoken = 0;
 
 void WakeResolver() {
-    CVLockGuard<pthread_mutex_t> hold(g_wakeLock);
-    g_bWoken = 1;
-    pthread_cond_signal(&g_wakeCond);
+    __atomic_store_n(&g_nWoken, 1, __ATOMIC_RELEASE);
+    VWordWake(&g_nWoken, 1);
 }
 
 // Returns once the resolver has been woken or asked to stop.
 void SleepUntilWoken(const int& stop) {
-    CVLockGuard<pthread_mutex_t> hold(g_wakeLock);
-    while (!g_bWoken && V_SharedLoad(stop) == 0) pthread_cond_wait(&g_wakeCond, &g_wakeLock);
-    g_bWoken = 0;
+    while (__atomic_exchange_n(&g_nWoken, 0, __ATOMIC_ACQ_REL) == 0 && V_SharedLoad(stop) == 0) {
+        VWordWait(&g_nWoken, 0, VWAIT_NO_DEADLINE);
+    }
 }
 
 // The host of a task as a string; the text is cut at 128 bytes even when a

@@ -4,6 +4,7 @@
 #include "vos/VThread.h"
 #include "vos/VTime.h"
 #include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VJavaHandle.h"
 
 VOS_NAMESPACE_BEGIN
@@ -15,11 +16,9 @@ int CVCompass::m_bHaveCompass = 1;
 CVMutex CVCompass::m_infoMutex;
 
 namespace {
-// Readings are written on a Java thread while any thread polls; the lock
-// exists from load on, since a reading may come before the first Init.
-struct CVCompassLock {
-    CVCompassLock() { CVCompass::m_infoMutex.Create(); }
-} s_compassLock;
+// Readings are written on a Java thread while any thread polls; the lock is
+// made usable on first use, since a reading may come before the first Init.
+CVProcessLock s_infoLock(CVCompass::m_infoMutex, nullptr);
 }  // namespace
 
 static _VJavaHandle_t* VCompass_Handle() { return __atomic_load_n(&CVCompass::m_hHandle, __ATOMIC_ACQUIRE); }
@@ -58,7 +57,7 @@ int CVCompass::Init() {
     }
     // A reading kept from an earlier run is not one of this compass's.
     {
-        CVLockGuard<CVMutex> lock(m_infoMutex);
+        CVLockGuard<CVMutex> lock(s_infoLock);
         m_CompassInfo = tagCompassInfo{0, 0, 0};
     }
     env->SetIntField(handle->obj, handle->jniDataField, 0);
@@ -92,14 +91,14 @@ int CVCompass::UnInit() {
 int CVCompass::IsHaveCompassSensor() { return 1; }
 
 int CVCompass::GetCompassInfo(tagCompassInfo& info) {
-    CVLockGuard<CVMutex> lock(m_infoMutex);
+    CVLockGuard<CVMutex> lock(s_infoLock);
     if (VCompass_Handle() == nullptr) return 0;
     info = m_CompassInfo;
     return 1;
 }
 
 void CVCompass::SetCompassInfo(const tagCompassInfo& info) {
-    CVLockGuard<CVMutex> lock(m_infoMutex);
+    CVLockGuard<CVMutex> lock(s_infoLock);
     if (VCompass_Handle() != nullptr) m_CompassInfo = info;
 }
 

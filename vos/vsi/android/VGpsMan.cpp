@@ -4,6 +4,7 @@
 #include "vos/VJni.h"
 #include "vos/VMem.h"
 #include "vbase/VLockGuard.h"
+#include "vbase/VProcessLock.h"
 #include "vsi/android/VJavaHandle.h"
 #include "vsi/android/VObserverWalk.h"
 
@@ -26,15 +27,11 @@ int CVGpsMan::m_IsPause = 0;
 EGpsPortState CVGpsMan::m_eGpsPortState = VGPS_PORT_STATE_NONE;
 
 namespace {
-// The two locks exist from load on: a fix or a query may come before the
-// first Initialize, and re-creating a lock that a Java thread may be waiting
-// on would break it, so Initialize never creates them again.
-struct CVGpsLocks {
-    CVGpsLocks() {
-        CVGpsMan::m_pMutex.Create();
-        CVGpsMan::m_obMutex.Create();
-    }
-} s_gpsLocks;
+// The two locks are made usable on first use and never re-created: a fix or
+// a query may come before the first Initialize, and re-creating a lock that
+// a Java thread may be waiting on would break it.
+CVProcessLock s_fixLock(CVGpsMan::m_pMutex, nullptr);
+CVProcessLock s_observerLock(CVGpsMan::m_obMutex, nullptr);
 
 // The notifications under way, guarded by m_obMutex: an observer may detach
 // itself or others during its OnGpsUpdate, and every other observer is
@@ -48,7 +45,7 @@ static _VJavaHandle_t* VGps_Handle() { return __atomic_load_n(&CVGpsMan::m_hHand
 static void VGps_SetHandle(_VJavaHandle_t* handle) { __atomic_store_n(&CVGpsMan::m_hHandle, handle, __ATOMIC_RELEASE); }
 
 static void VGps_DropObservers() {
-    CVLockGuard<CVMutex> lock(CVGpsMan::m_obMutex);
+    CVLockGuard<CVMutex> lock(s_observerLock);
     if (CVGpsMan::m_pObservers == nullptr) return;
     VDelete(CVGpsMan::m_pObservers);
     CVGpsMan::m_pObservers = nullptr;
@@ -77,7 +74,7 @@ int CVGpsMan::Initialize() {
 
     bool haveObservers = false;
     {
-        CVLockGuard<CVMutex> lock(m_obMutex);
+        CVLockGuard<CVMutex> lock(s_observerLock);
         if (m_pObservers == nullptr) m_pObservers = VNew<CVGpsObserverArray>(1, __FILE__, __LINE__);
         haveObservers = m_pObservers != nullptr;
     }
@@ -127,7 +124,7 @@ int CVGpsMan::UnInitialize() {
 
 int CVGpsMan::AttachGpsObserver(CVGpsObserver* observer) {
     if (observer == nullptr) return 0;
-    CVLockGuard<CVMutex> lock(m_obMutex);
+    CVLockGuard<CVMutex> lock(s_observerLock);
     if (m_pObservers == nullptr) return 0;
     const int count = m_pObservers->GetSize();
     for (int i = 0; i < count; ++i) {
@@ -137,7 +134,7 @@ int CVGpsMan::AttachGpsObserver(CVGpsObserver* observer) {
 }
 
 int CVGpsMan::DetachGpsObserver(CVGpsObserver* observer) {
-    CVLockGuard<CVMutex> lock(m_obMutex);
+    CVLockGuard<CVMutex> lock(s_observerLock);
     if (m_pObservers == nullptr) return 0;
     const int count = m_pObservers->GetSize();
     for (int i = 0; i < count; ++i) {
@@ -155,7 +152,7 @@ void CVGpsMan::NotifyObserver() {
     // thread may write the next fix while they read this one. The copy is
     // taken before the observer lock, as the two are never held together.
     CVGpsDetailInfo fix = GetLastLocation();
-    CVLockGuard<CVMutex> lock(m_obMutex);
+    CVLockGuard<CVMutex> lock(s_observerLock);
     if (m_pObservers == nullptr) return;
     // Observers attached during the walk wait for the next fix.
     CVObserverWalk walk(s_pGpsWalks, m_pObservers->GetSize());
@@ -179,7 +176,7 @@ static bool VGps_Take(T& slot, const T& value) {
 // Takes the fix over into the last fix under the fix lock; true when any
 // field differed.
 static bool VGps_TakeFix(const CVGpsDetailInfo& info) {
-    CVLockGuard<CVMutex> lock(CVGpsMan::m_pMutex);
+    CVLockGuard<CVMutex> lock(s_fixLock);
     CVGpsDetailInfo& last = CVGpsMan::m_GpsLastDetailInfo;
     bool changed = false;
     changed |= VGps_Take(last.m_nState, info.m_nState);
@@ -206,7 +203,7 @@ void CVGpsMan::SetDetailInfo(const CVGpsDetailInfo& info) {
 CVGpsDetailInfo CVGpsMan::GetLastLocation() {
     // Under the fix lock, so that a fix being written is never handed out half
     // old and half new.
-    CVLockGuard<CVMutex> lock(m_pMutex);
+    CVLockGuard<CVMutex> lock(s_fixLock);
     return m_GpsLastDetailInfo;
 }
 
