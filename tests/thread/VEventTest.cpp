@@ -145,6 +145,26 @@ TEST(VEvent, LimitsOf2To31MillisecondsAndMoreLookAtTheEvent) {
     }
 }
 
+#ifdef VOS_TEST_HOOKS
+// The limits closest to "no limit" wait as long as they say: their last step
+// must not wrap into a wait of a few milliseconds.
+TEST(VEvent, LimitsJustBelowNoLimitWaitForTheSignal) {
+    for (unsigned int timeout : {0xFFFFFFF6u, 0xFFFFFFFEu}) {
+        CVEvent e;
+        ASSERT_EQ(1, e.CreateEvent(0, nullptr));
+        const unsigned long start = VWaitHook_TimedWaits();
+        std::atomic<int> result{-1};
+        std::thread waiter([&] { result = e.Wait(timeout); });
+        EXPECT_TRUE(vostest::WaitFor([&] { return VWaitHook_TimedWaits() > start; }));
+        // Long past a wrapped limit of a few milliseconds, the waiter still waits.
+        EXPECT_FALSE(vostest::WaitFor([&] { return result.load() != -1; }, std::chrono::milliseconds(200)));
+        e.SetEvent();
+        waiter.join();
+        EXPECT_EQ(1, result.load()) << "timeout " << timeout << " must wait for the signal";
+    }
+}
+#endif
+
 TEST(VEvent, SignalFromAnotherThreadWakesWaiter) {
     for (unsigned int timeout : {VWAIT_INFINITE, 600000u}) {
         CVEvent e;

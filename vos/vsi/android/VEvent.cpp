@@ -70,8 +70,10 @@ int CVEvent::Wait(unsigned int timeoutMs) {
     // wait, not a negative one.
     int64_t deadline = VWAIT_NO_DEADLINE;
     if (timeoutMs != VWAIT_INFINITE) {
-        const unsigned int limitMs = (timeoutMs / 10 + 1) * 10;
-        VWaitNoteLimit(limitMs);
+        // The extra step of the largest limits passes 2^32 ms: counted in 64
+        // bits, it does not wrap into a wait of a few milliseconds.
+        const uint64_t limitMs = (static_cast<uint64_t>(timeoutMs) / 10 + 1) * 10;
+        VWaitNoteLimit(limitMs > VWAIT_INFINITE ? VWAIT_INFINITE : static_cast<unsigned int>(limitMs));
         deadline = VTickClockNs() + static_cast<int64_t>(limitMs) * 1000000;
     }
     for (;;) {
