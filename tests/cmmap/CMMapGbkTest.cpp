@@ -99,7 +99,7 @@ TEST_F(CMMapGbk, EncodesAndDropsUnmapped) {
         std::string gbk;
     } rows[] = {
         {"round trip", {0x554A, 0x3000}, "\xB0\xA1\xA1\xA1"},
-        {"euro has no code", {'a', 0x20AC, 'b'}, "ab"},
+        {"euro is its single byte", {'a', 0x20AC, 'b'}, "a\x80" "b"},
         {"best fit", {0x00C0, 0x00A5}, "\xA8\xA4\xA3\xA4"},
         {"unit without section", {0x0600, 0x4E2D}, "\xD6\xD0"},
         {"entry 0xFFFF", {0x00A6, 'x'}, "x"},

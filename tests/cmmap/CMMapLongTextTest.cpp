@@ -94,17 +94,17 @@ struct RefUtf8 {
 std::string RefGbk(const U& units) {
     std::string s;
     for (unsigned u : units) {
-        if (u < 0x80) {
-            s += static_cast<char>(u);
+        if (u < 0x80 || u == 0x20AC) {
+            s += static_cast<char>(u < 0x80 ? u : 0x80);
             continue;
         }
         const int i = CVCMMap::FindSectionIndex(static_cast<unsigned short>(u), EV_WC2MB);
         if (i < 0) continue;
         const _VCMMapSection& sec = CVCMMap::m_pSectionWC2MB[i];
         const unsigned e = sec.pEntries[u - sec.wFirstCode];
-        if (e == 0xFFFF || (e >= 0x80 && e <= 0xFF)) continue;
+        if (e == 0xFFFF) continue;
         s += static_cast<char>(e & 0xFF);
-        s += static_cast<char>(e >> 8);
+        if (e > 0xFF) s += static_cast<char>(e >> 8);
     }
     return s;
 }

@@ -40,7 +40,14 @@ TEST_F(CMMapUtf8, DecodesEveryLeadClass) {
         {"encoded surrogate halves", "\xED\xA0\xBD\xED\xB8\x80", {0xFFFD, 0xFFFD}},
         {"the last unit before the surrogates", "\xED\x9F\xBF", {0xD7FF}},
         {"stray continuation bytes stand for themselves", "\x80\xBF", {0x0080, 0x00BF}},
-        {"following bytes are not tested", "\xC3\x41", {0x00C1}},
+        // A lead byte without its continuation bytes stands for U+FFFD alone:
+        // the text after it is kept.
+        {"lead byte before ASCII", "\xC3\x41", {0xFFFD, 'A'}},
+        {"a path keeps its separators", "a\xE4/b/c", {'a', 0xFFFD, '/', 'b', '/', 'c'}},
+        {"lead byte before a separator", "\xC3/x", {0xFFFD, '/', 'x'}},
+        {"one continuation byte of two", "\xE4\xB8/", {0xFFFD, '/'}},
+        {"lead byte before a lead byte", "\xE4\xE4\xB8\xAD", {0xFFFD, 0x4E2D}},
+        {"four-byte lead cut by ASCII", "\xF0\x9F\x98z", {0xFFFD, 'z'}},
         {"euro", "\xE2\x82\xAC", {0x20AC}},
     };
     for (auto& r : rows) {
@@ -93,8 +100,9 @@ TEST_F(CMMapUtf8, CutSequencesNeverReadOutside) {
         {"two of three bytes at the end", std::string("a\xE4\xB8", 3), {'a'}},
         {"lead byte alone at the end", std::string("a\xF0", 2), {'a'}},
         {"six-byte lead with five bytes", std::string("\xFC\x80\x80\x80\x80", 5), {}},
-        {"zero inside a sequence", std::string("a\xE4\0bc", 5), {'a'}},
-        {"zero as second byte", std::string("\xC3\0z", 3), {}},
+        // A zero is no continuation byte: the lead stands alone, the zero ends the text.
+        {"zero inside a sequence", std::string("a\xE4\0bc", 5), {'a', 0xFFFD}},
+        {"zero as second byte", std::string("\xC3\0z", 3), {0xFFFD}},
     };
     for (auto& r : rows) {
         Exact<char> src(r.bytes.data(), r.bytes.size());
@@ -211,8 +219,14 @@ TEST_F(CMMapUtf8, Utf8ToUnicodeBufferCutsAndTerminates) {
     EXPECT_EQ(10, CVCMMap::Utf8ToUnicode(ten, 10, four.Data(), 0));
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(nullptr, 10, four.Data(), 4));
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(ten, 0, four.Data(), 4));
+    // Nothing to convert still leaves a terminated (empty) text.
     char empty[] = "";
-    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(empty, 1, four.Data(), 4));
+    Guarded<unsigned short> one(4);
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(empty, 1, one.Data(), 4));
+    EXPECT_EQ(0, one.Written(1)[0]);
+    Guarded<unsigned short> none(4);
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(ten, 0, none.Data(), 4));
+    EXPECT_EQ(0, none.Written(1)[0]);
 }
 
 TEST_F(CMMapUtf8, UnicodeToUtf8BufferIsAllOrNothing) {
@@ -241,13 +255,13 @@ TEST_F(CMMapUtf8, UnicodeToUtf8BufferIsAllOrNothing) {
 }
 
 TEST_F(CMMapUtf8, Utf8ToAnsicGivesACountedGbkString) {
-    char text[] = "a\xE5\x95\x8A\xE2\x82\xAC" "b";  // a, U+554A, euro (no GBK code), b
+    char text[] = "a\xE5\x95\x8A\xE2\x82\xAC" "b";  // a, U+554A, euro, b
     unsigned int len = 99;
     char* gbk = CVCMMap::Utf8ToAnsic(text, 8, len);
     ASSERT_NE(nullptr, gbk);
-    EXPECT_EQ(5u, len);
-    EXPECT_STREQ("a\xB0\xA1" "b", gbk);
-    EXPECT_EQ(5, VCountedBlockCount(gbk));
+    EXPECT_EQ(6u, len);
+    EXPECT_STREQ("a\xB0\xA1\x80" "b", gbk);
+    EXPECT_EQ(6, VCountedBlockCount(gbk));
     VDelete(gbk);
 
     len = 99;

@@ -75,13 +75,19 @@ unsigned short VCMMap_LookupMB2WC(unsigned short code) {
 }
 
 unsigned short VCMMap_LookupWC2MB(unsigned short unit) {
+    // The euro sign lies in no section: its byte is the single byte that
+    // the multibyte side reads as it, table or not.
+    if (unit == kVCMMapEuroUnit) return static_cast<unsigned short>(kVCMMapEuroByte);
     const int index = CVCMMap::FindSectionIndex(unit, EV_WC2MB);
     if (index < 0) return kVCMMapNoEntry;
     const _VCMMapSection& section = CVCMMap::m_pSectionWC2MB[index];
     const unsigned short entry = section.pEntries[unit - section.wFirstCode];
-    // An entry 0x0080-0x00FF would be a single byte, which the multibyte
-    // side never reads back as this character.
-    if (entry >= 0x0080 && entry <= 0x00FF) return kVCMMapNoEntry;
+    // A single-byte entry is written as that byte where the byte stands for
+    // a character alone; a zero would end the text, and a lone lead byte
+    // (or 0xFF) would take the next character with it.
+    if (entry <= 0x00FF) {
+        return entry == 0 || entry > kVCMMapEuroByte ? kVCMMapNoEntry : entry;
+    }
     return entry;
 }
 
@@ -92,7 +98,8 @@ void CVCMMapIndex::BuildMB2WC() {
     // Without the index the converters fall back to the section search.
     if (block == nullptr) return;
     for (unsigned int c = 0; c < kSingleByteEntries; ++c) {
-        block[c] = (c == 0 || c > 0x80) ? kVCMMapNoEntry : static_cast<unsigned short>(c == 0x80 ? 0x20AC : c);
+        block[c] = (c == 0 || c > kVCMMapEuroByte) ? kVCMMapNoEntry
+                                                   : static_cast<unsigned short>(c == kVCMMapEuroByte ? kVCMMapEuroUnit : c);
     }
     unsigned short* index = block + kSingleByteEntries;
     for (unsigned int i = 0; i < kMB2WCIndexSize; ++i) {
@@ -116,12 +123,11 @@ void CVCMMapIndex::BuildWC2MB() {
         unsigned short* entries = nullptr;
         for (unsigned int low = 0; low < 256; ++low) {
             const unsigned int unit = page << 8 | low;
-            // Plain ASCII gives its own byte, written twice so that the
-            // converter can store an entry's two bytes without telling the
-            // two kinds apart; the terminator has no entry.
+            // Plain ASCII gives its own byte, so that the converters need
+            // not tell it from other units; the terminator has no entry.
             const unsigned short entry =
                 unit == 0 ? kVCMMapNoEntry
-                          : unit < 0x80 ? static_cast<unsigned short>(unit << 8 | unit)
+                          : unit < 0x80 ? static_cast<unsigned short>(unit)
                                         : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
             if (entry == kVCMMapNoEntry) continue;
             if (entries == nullptr) {

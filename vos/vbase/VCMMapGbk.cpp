@@ -27,8 +27,8 @@ inline bool GbkStep(const unsigned char*& s, const unsigned char* end, unsigned 
         ++s;
         return true;
     }
-    if (c == 0x80) {
-        *d++ = 0x20AC;
+    if (c == kVCMMapEuroByte) {
+        *d++ = kVCMMapEuroUnit;
         ++s;
         return true;
     }
@@ -168,7 +168,7 @@ size_t GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t ca
                 s += run;
                 d += run;
             } else {
-                if (c == 0x80) *d++ = 0x20AC;
+                if (c == kVCMMapEuroByte) *d++ = kVCMMapEuroUnit;
                 ++s;  // 0xFF maps to nothing
             }
         }
@@ -206,15 +206,7 @@ inline unsigned short EntryWC2MB(unsigned int unit) {
                                          : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
 }
 
-// Writes a table entry as its two bytes, lead byte first.
-inline void StoreCode(unsigned char* d, unsigned short entry) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    memcpy(d, &entry, 2);
-#else
-    d[0] = static_cast<unsigned char>(entry & 0xFF);
-    d[1] = static_cast<unsigned char>(entry >> 8);
-#endif
-}
+inline size_t EntryBytes(unsigned int entry) { return VCMMap_IsSingleByteEntry(entry) ? 1 : 2; }
 
 // UTF-16 to GBK. A two-byte code that does not fit the capacity ends the
 // walk; nothing is ever split.
@@ -225,11 +217,10 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
     const unsigned short* const* const pages = CVCMMapIndex::s_apWC2MB;
     // Sixteen units at a time while there is room for two bytes each. A
     // block of plain ASCII is narrowed at once; otherwise every unit stores
-    // its entry's two bytes, the second one at the first one's place when
-    // the unit is ASCII (its entry holds its byte twice), so no branch
-    // depends on the mix of ASCII and ideographs. Units without an entry,
-    // the terminator among them, take the one branch, which the text almost
-    // never takes.
+    // its entry's two bytes, trail byte first, the lead byte (or the single
+    // byte) then at the first place, so no branch depends on the mix of
+    // ASCII and ideographs. Units without an entry, the terminator among
+    // them, take the one branch, which the text almost never takes.
     const size_t kBlock = 16;  // VCMMap_NarrowAscii16's block
     while (CVCMMapIndex::s_bWC2MBIndexed && static_cast<size_t>(end - s) >= kBlock &&
            static_cast<size_t>(dend - d) >= 2 * kBlock) {
@@ -250,9 +241,9 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
                 if (u == 0) return static_cast<size_t>(d - start);
                 continue;
             }
-            const size_t two = u >= 0x80 ? 1 : 0;
-            d[0] = static_cast<unsigned char>(entry & 0xFF);
+            const size_t two = EntryBytes(entry) - 1;
             d[two] = static_cast<unsigned char>(entry >> 8);
+            d[0] = static_cast<unsigned char>(entry & 0xFF);
             d += 1 + two;
         }
         s += kBlock;
@@ -267,9 +258,11 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
         }
         const unsigned short entry = EntryWC2MB(u);
         if (entry != kVCMMapNoEntry) {
-            if (dend - d < 2) break;
-            StoreCode(d, entry);
-            d += 2;
+            const size_t bytes = EntryBytes(entry);
+            if (static_cast<size_t>(dend - d) < bytes) break;
+            d[bytes - 1] = static_cast<unsigned char>(entry >> 8);
+            d[0] = static_cast<unsigned char>(entry & 0xFF);
+            d += bytes;
         }
         ++s;
     }
@@ -282,8 +275,9 @@ size_t CountUtf16ToGbk(const unsigned short* s, size_t n) {
         const unsigned int u = s[i];
         if (u < 0x80) {
             ++count;
-        } else if (EntryWC2MB(u) != kVCMMapNoEntry) {
-            count += 2;
+        } else {
+            const unsigned short entry = EntryWC2MB(u);
+            if (entry != kVCMMapNoEntry) count += EntryBytes(entry);
         }
     }
     return count;

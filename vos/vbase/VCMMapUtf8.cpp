@@ -22,9 +22,9 @@ namespace {
 // What stands for a sequence or a unit that encodes no character.
 const unsigned int kReplacement = 0xFFFD;
 
-// Bytes of the sequence each lead byte announces. Malformed text is decoded
-// by the lead byte's class, never rejected: a stray continuation byte stands
-// for itself.
+// Bytes of the sequence each lead byte announces. Malformed text is decoded,
+// never rejected: a stray continuation byte stands for itself, and a lead
+// byte without all its continuation bytes for U+FFFD (see DecodeAt).
 inline size_t SequenceLength(unsigned int lead) {
     if (lead < 0xC0) return 1;
     if (lead < 0xE0) return 2;
@@ -81,14 +81,31 @@ inline size_t DecodeSequence(const unsigned char* s, size_t len, unsigned short*
     return 1;
 }
 
-// A sequence cut short, by the end of the source or by a zero byte among its
-// following bytes, ends the walk: decoding it would read past the text.
-inline bool SequenceComplete(const unsigned char* s, size_t len, size_t left) {
-    if (left < len) return false;
+inline bool IsContinuation(unsigned int b) { return (b & 0xC0) == 0x80; }
+
+// Decodes the sequence of len >= 2 bytes that the lead byte at s announces,
+// with avail bytes of source from s, into d; gives the bytes it takes (0 when
+// the source ends inside the sequence: the rest may follow in another call)
+// and the units it wrote in *units. A following byte that is no continuation
+// byte, a zero among them, cuts the sequence short: what came before it gives
+// one U+FFFD and the walk goes on at that byte, so that a broken lead byte
+// never swallows the separator or the text after it.
+inline size_t DecodeAt(const unsigned char* s, size_t len, size_t avail, unsigned short* d, size_t* units) {
     for (size_t k = 1; k < len; ++k) {
-        if (s[k] == 0) return false;
+        if (k == avail) return 0;
+        if (!IsContinuation(s[k])) {
+            d[0] = static_cast<unsigned short>(kReplacement);
+            *units = 1;
+            return k;
+        }
     }
-    return true;
+    *units = DecodeSequence(s, len, d);
+    return len;
+}
+
+// Whether s starts a three-byte sequence with both its continuation bytes.
+inline bool IsThreeByteSequence(const unsigned char* s) {
+    return (s[0] & 0xF0) == 0xE0 && IsContinuation(s[1]) && IsContinuation(s[2]);
 }
 
 #if defined(VCMMAP_UTF8_SHUFFLE)
@@ -186,10 +203,12 @@ __attribute__((target("ssse3"))) void Utf8Blocks(const unsigned char* s, size_t 
                 const size_t len = SequenceLength(c);
                 if (len == 1) {
                     d[out++] = static_cast<unsigned short>(c);
+                    ++i;
                 } else {
-                    out += DecodeSequence(s + i, len, d + out);
+                    size_t units;
+                    i += DecodeAt(s + i, len, len, d + out, &units);
+                    out += units;
                 }
-                i += len;
                 continue;
             }
             // Units 0-4 from bytes 0-14 and units 5-9 from bytes 15-29; the
@@ -240,31 +259,27 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
                 }
                 continue;
             }
-            if (c - 0xE0 < 0x10) {
+            if (IsThreeByteSequence(s + i)) {
                 // Most non-ASCII text of this library is CJK: runs of
                 // three-byte sequences, decoded in a loop of their own.
-                unsigned int lead = c;
                 do {
-                    const unsigned int b1 = s[i + 1];
-                    const unsigned int b2 = s[i + 2];
-                    if (b1 == 0 || b2 == 0) return out;
-                    if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(lead, b1, b2));
+                    if (kWrite) d[out] = static_cast<unsigned short>(ThreeByteUnit(s[i], s[i + 1], s[i + 2]));
                     ++out;
                     i += 3;
-                    lead = s[i];
-                } while (lead - 0xE0 < 0x10 && i < limit);
+                } while (i < limit && IsThreeByteSequence(s + i));
                 continue;
             }
             const size_t len = SequenceLength(c);
-            unsigned short pair[2];
             if (len == 1) {
                 if (kWrite) d[out] = static_cast<unsigned short>(c);
                 ++out;
+                ++i;
             } else {
-                if (!SequenceComplete(s + i, len, len)) return out;
-                out += DecodeSequence(s + i, len, kWrite ? d + out : pair);
+                unsigned short pair[2];
+                size_t units;
+                i += DecodeAt(s + i, len, len, kWrite ? d + out : pair, &units);
+                out += units;
             }
-            i += len;
         }
     }
     // The last few bytes, or a destination about to fill, with every bound
@@ -287,9 +302,10 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
         const size_t len = SequenceLength(c);
         unsigned short units[2] = {static_cast<unsigned short>(c), 0};
         size_t count = 1;
+        size_t taken = 1;
         if (len > 1) {
-            if (!SequenceComplete(s + i, len, n - i)) break;
-            count = DecodeSequence(s + i, len, units);
+            taken = DecodeAt(s + i, len, n - i, units, &count);
+            if (taken == 0) break;
         }
         if (kWrite) {
             if (cap - out < count) break;
@@ -297,7 +313,7 @@ size_t Utf8Walk(const unsigned char* s, size_t n, unsigned short* d, size_t cap)
             if (count == 2) d[out + 1] = units[1];
         }
         out += count;
-        i += len;
+        i += taken;
     }
     return out;
 }
@@ -569,7 +585,11 @@ int VCMMap_Utf16ToUtf8Terminated(const unsigned short* src, size_t srcLen, unsig
 }
 
 int CVCMMap::Utf8ToUnicode(char* src, unsigned int srcLen, unsigned short* dst, unsigned int dstLen) {
-    if (src == nullptr || srcLen == 0 || src[0] == 0) return 0;
+    if (src == nullptr || srcLen == 0 || src[0] == 0) {
+        // Still a zero-terminated (empty) result.
+        if (dst != nullptr && dstLen > 0) dst[0] = 0;
+        return 0;
+    }
     const unsigned char* s = reinterpret_cast<const unsigned char*>(src);
     const size_t n = VCMMap_Utf8ToUtf16(s, srcLen, nullptr, 0);
     if (dst == nullptr || dstLen == 0) return static_cast<int>(n);
