@@ -131,13 +131,16 @@ TEST_F(CMMapGbk, EncodingNeverSplitsACodeAtTheCapacity) {
 }
 
 TEST_F(CMMapGbk, LongMixedTextRoundTrips) {
-    // Long enough for the block-wise ASCII paths, with runs of every length.
-    std::string gbk;
-    for (int i = 0; i < 300; ++i) {
-        gbk.append(static_cast<size_t>(i % 37), static_cast<char>('a' + i % 26));
-        gbk += "\xD6\xD0";
-    }
-    const U units = ToUtf16(0, gbk);
-    ASSERT_EQ(gbk.size() - 300, units.size());
-    EXPECT_EQ(gbk, FromUtf16(0, units));
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        // Long enough for the block-wise ASCII paths, with runs of every length.
+        std::string gbk;
+        for (int i = 0; i < 300; ++i) {
+            gbk.append(static_cast<size_t>(i % 37), static_cast<char>('a' + i % 26));
+            gbk += "\xD6\xD0";
+        }
+        const U units = ToUtf16(0, gbk);
+        ASSERT_EQ(gbk.size() - 300, units.size());
+        EXPECT_EQ(gbk, FromUtf16(0, units));
+    });
 }

@@ -286,98 +286,101 @@ TEST_F(CMMapUtf8, Utf8ToAnsicFailsCleanlyWithoutMemory) {
 // character, every cut by a zero or by the capacity, and the destination past
 // the result come out as character-by-character conversion has them.
 TEST_F(CMMapUtf8, LongTextAgreesWithOneCharacterAtATime) {
-    static const char* const kPieces[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "a", "\xE9\x87\x8C", "\xC3\xA9",
-                                          "\xF0\x9F\x98\x80", "\xE0\x80\x82", "\xED\xA0\x80", "\x80", "plain ASCII words, 26"};
-    std::string utf8;
-    U want;
-    std::vector<size_t> starts;  // byte offset of each character
-    auto add = [&](const std::string& one) {
-        starts.push_back(utf8.size());
-        utf8 += one;
-        const U units = ToUtf16(65001, one);
-        want.insert(want.end(), units.begin(), units.end());
-    };
-    uint32_t state = 1;
-    bool tight = false;
-    while (utf8.size() < 900) {
-        if (!tight && utf8.size() > 300) {
-            tight = true;
-            // A block of ideographs and ASCII as long as a step takes, then a
-            // pair; and ASCII as thin as text comes after a block step that
-            // took one unit: the tightest cuts after the widest stores.
-            add("\xC3\xA9");
-            for (int r = 0; r < 10; ++r) add(kPieces[r % 2]);
-            for (int r = 0; r < 15; ++r) add("x");
-            add(kPieces[5]);
-            add("\xC3\xA9");
-            add("a");
-            add("\xC3\xA9");
-            for (int r = 0; r < 40; ++r) add("y");
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        static const char* const kPieces[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "a", "\xE9\x87\x8C", "\xC3\xA9",
+                                              "\xF0\x9F\x98\x80", "\xE0\x80\x82", "\xED\xA0\x80", "\x80", "plain ASCII words, 26"};
+        std::string utf8;
+        U want;
+        std::vector<size_t> starts;  // byte offset of each character
+        auto add = [&](const std::string& one) {
+            starts.push_back(utf8.size());
+            utf8 += one;
+            const U units = ToUtf16(65001, one);
+            want.insert(want.end(), units.begin(), units.end());
+        };
+        uint32_t state = 1;
+        bool tight = false;
+        while (utf8.size() < 900) {
+            if (!tight && utf8.size() > 300) {
+                tight = true;
+                // A block of ideographs and ASCII as long as a step takes, then a
+                // pair; and ASCII as thin as text comes after a block step that
+                // took one unit: the tightest cuts after the widest stores.
+                add("\xC3\xA9");
+                for (int r = 0; r < 10; ++r) add(kPieces[r % 2]);
+                for (int r = 0; r < 15; ++r) add("x");
+                add(kPieces[5]);
+                add("\xC3\xA9");
+                add("a");
+                add("\xC3\xA9");
+                for (int r = 0; r < 40; ++r) add("y");
+            }
+            // Mostly runs of ideographs, of up to 14; now and then ASCII and the
+            // other forms.
+            state = state * 1664525u + 1013904223u;
+            const unsigned pick = (state >> 16) % 24;
+            const unsigned repeat = pick < 12 ? 1 + (state >> 8) % 14 : 1;
+            for (unsigned r = 0; r < repeat; ++r) {
+                add(pick < 12 ? kPieces[(pick + r) % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14]);
+            }
         }
-        // Mostly runs of ideographs, of up to 14; now and then ASCII and the
-        // other forms.
-        state = state * 1664525u + 1013904223u;
-        const unsigned pick = (state >> 16) % 24;
-        const unsigned repeat = pick < 12 ? 1 + (state >> 8) % 14 : 1;
-        for (unsigned r = 0; r < repeat; ++r) {
-            add(pick < 12 ? kPieces[(pick + r) % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14]);
+        EXPECT_EQ(want, ToUtf16(65001, utf8));
+
+        // A zero byte ends the text; a cut one leaves the destination alone.
+        for (size_t at = 0; at < starts.size(); ++at) {
+            std::string cut = utf8;
+            cut[starts[at]] = 0;
+            const U before = ToUtf16(65001, utf8.substr(0, starts[at]));
+            Guarded<unsigned short> out(want.size() + 40);
+            const int n = CVCMMap::MultiByteToWideChar(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap());
+            ASSERT_EQ(before.size(), static_cast<size_t>(n)) << at;
+            EXPECT_EQ(before, out.Written(before.size())) << at;
+            EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
         }
-    }
-    EXPECT_EQ(want, ToUtf16(65001, utf8));
+        for (size_t cap = 1; cap <= want.size() + 1; ++cap) {
+            Guarded<unsigned short> out(cap);
+            const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), out.Data(), out.Cap());
+            const size_t fits = std::min(cap, want.size());
+            // Short by one only where a pair would be split.
+            const bool split = fits < want.size() && (want[fits - 1] & 0xFC00) == 0xD800;
+            ASSERT_EQ(split ? fits - 1 : fits, static_cast<size_t>(n)) << cap;
+            EXPECT_EQ(U(want.begin(), want.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
+            EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << cap;
+            EXPECT_TRUE(out.GuardsIntact()) << cap;
+        }
 
-    // A zero byte ends the text; a cut one leaves the destination alone.
-    for (size_t at = 0; at < starts.size(); ++at) {
-        std::string cut = utf8;
-        cut[starts[at]] = 0;
-        const U before = ToUtf16(65001, utf8.substr(0, starts[at]));
-        Guarded<unsigned short> out(want.size() + 40);
-        const int n = CVCMMap::MultiByteToWideChar(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap());
-        ASSERT_EQ(before.size(), static_cast<size_t>(n)) << at;
-        EXPECT_EQ(before, out.Written(before.size())) << at;
-        EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
-    }
-    for (size_t cap = 1; cap <= want.size() + 1; ++cap) {
-        Guarded<unsigned short> out(cap);
-        const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), out.Data(), out.Cap());
-        const size_t fits = std::min(cap, want.size());
-        // Short by one only where a pair would be split.
-        const bool split = fits < want.size() && (want[fits - 1] & 0xFC00) == 0xD800;
-        ASSERT_EQ(split ? fits - 1 : fits, static_cast<size_t>(n)) << cap;
-        EXPECT_EQ(U(want.begin(), want.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
-        EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << cap;
-        EXPECT_TRUE(out.GuardsIntact()) << cap;
-    }
-
-    // The other way, lone halves becoming U+FFFD; a cut result writes its
-    // whole characters and no further.
-    U wide = want;
-    for (size_t i = 40; i < wide.size(); i += 97) wide[i] = static_cast<unsigned short>(i % 2 ? 0xDC00 : 0xD800);
-    std::string bytes;
-    for (size_t i = 0; i < wide.size(); ++i) {
-        const size_t len = (wide[i] & 0xFC00) == 0xD800 && i + 1 < wide.size() && (wide[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
-        bytes += FromUtf16(65001, U(wide.begin() + i, wide.begin() + i + len));
-        i += len - 1;
-    }
-    EXPECT_EQ(bytes, FromUtf16(65001, wide));
-    for (size_t cap = 1; cap <= bytes.size() + 2; ++cap) {
-        Guarded<char> out(cap);
-        const int n = CVCMMap::WideCharToMultiByte(65001, wide.data(), static_cast<int>(wide.size()), out.Data(), out.Cap(),
-                                                   nullptr, nullptr);
-        size_t prefix = std::min(cap - 1, bytes.size());
-        while (prefix < bytes.size() && prefix > 0 && (bytes[prefix] & 0xC0) == 0x80) --prefix;
-        ASSERT_EQ(cap > bytes.size() ? static_cast<int>(bytes.size()) + 1 : 0, n) << cap;
-        EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.begin() + prefix), out.Written(prefix)) << cap;
-        EXPECT_TRUE(out.UntouchedFrom(prefix)) << cap;
-    }
-    for (size_t at = 1; at < wide.size(); ++at) {
-        U cut = wide;
-        cut[at] = 0;
-        const std::string before = FromUtf16(65001, U(wide.begin(), wide.begin() + at));
-        Guarded<char> out(bytes.size() + 40);
-        const int n = CVCMMap::WideCharToMultiByte(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap(),
-                                                   nullptr, nullptr);
-        ASSERT_EQ(before.size() + 1, static_cast<size_t>(n)) << at;
-        EXPECT_EQ(std::vector<char>(before.begin(), before.end()), out.Written(before.size())) << at;
-        EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
-    }
+        // The other way, lone halves becoming U+FFFD; a cut result writes its
+        // whole characters and no further.
+        U wide = want;
+        for (size_t i = 40; i < wide.size(); i += 97) wide[i] = static_cast<unsigned short>(i % 2 ? 0xDC00 : 0xD800);
+        std::string bytes;
+        for (size_t i = 0; i < wide.size(); ++i) {
+            const size_t len = (wide[i] & 0xFC00) == 0xD800 && i + 1 < wide.size() && (wide[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
+            bytes += FromUtf16(65001, U(wide.begin() + i, wide.begin() + i + len));
+            i += len - 1;
+        }
+        EXPECT_EQ(bytes, FromUtf16(65001, wide));
+        for (size_t cap = 1; cap <= bytes.size() + 2; ++cap) {
+            Guarded<char> out(cap);
+            const int n = CVCMMap::WideCharToMultiByte(65001, wide.data(), static_cast<int>(wide.size()), out.Data(), out.Cap(),
+                                                       nullptr, nullptr);
+            size_t prefix = std::min(cap - 1, bytes.size());
+            while (prefix < bytes.size() && prefix > 0 && (bytes[prefix] & 0xC0) == 0x80) --prefix;
+            ASSERT_EQ(cap > bytes.size() ? static_cast<int>(bytes.size()) + 1 : 0, n) << cap;
+            EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.begin() + prefix), out.Written(prefix)) << cap;
+            EXPECT_TRUE(out.UntouchedFrom(prefix)) << cap;
+        }
+        for (size_t at = 1; at < wide.size(); ++at) {
+            U cut = wide;
+            cut[at] = 0;
+            const std::string before = FromUtf16(65001, U(wide.begin(), wide.begin() + at));
+            Guarded<char> out(bytes.size() + 40);
+            const int n = CVCMMap::WideCharToMultiByte(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap(),
+                                                       nullptr, nullptr);
+            ASSERT_EQ(before.size() + 1, static_cast<size_t>(n)) << at;
+            EXPECT_EQ(std::vector<char>(before.begin(), before.end()), out.Written(before.size())) << at;
+            EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
+        }
+    });
 }

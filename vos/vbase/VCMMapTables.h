@@ -39,14 +39,13 @@ struct CVCMMapIndex {
     // that one array serves both kinds of character: s_pMB2WC[c - 0x100]
     // for a single byte c.
     static unsigned short* s_pMB2WC;
-    // 256 pages of 256 GBK entries (lead byte low), indexed by the unit's
-    // high byte; an entry that produces nothing is kVCMMapNoEntry, as is
-    // every entry of the shared page that stands in for pages without codes.
-    // Units 0x01-0x7F have the entry u (their byte), as does every unit
-    // written as a single byte (the euro sign: 0x0080); unit 0 none. Only valid while s_bWC2MBIndexed: otherwise the converters search
-    // the sections.
-    static const unsigned short* s_apWC2MB[256];
-    static bool s_bWC2MBIndexed;
+    // The GBK entry of every unit (lead byte low; a single byte as itself),
+    // indexed by the unit; kVCMMapNoEntry where it produces nothing. Units
+    // 0x01-0x7F have the entry u (their byte), as does every unit written as
+    // a single byte (the euro sign: 0x0080); unit 0 none. Null while the
+    // table is not loaded (or the index could not be allocated: the
+    // converters then search the sections).
+    static unsigned short* s_pWC2MB;
 
     static void BuildMB2WC();
     static void FreeMB2WC();
