@@ -74,7 +74,18 @@ struct CVNeonPacks {
 constexpr CVNeonPacks s_packs;
 
 inline bool AnySet(uint8x16_t m) {
-    return vget_lane_u64(vreinterpret_u64_u8(vorr_u8(vget_low_u8(m), vget_high_u8(m))), 0) != 0;
+    uint32x2_t t = vreinterpret_u32_u8(vorr_u8(vget_low_u8(m), vget_high_u8(m)));
+    t = vpmax_u32(t, t);
+    return vget_lane_u32(t, 0) != 0;
+}
+
+// Whether every byte of m (each 0 or 0xFF) is set.
+inline bool AllSet(uint8x16_t m) {
+    uint8x8_t t = vmin_u8(vget_low_u8(m), vget_high_u8(m));
+    t = vpmin_u8(t, t);
+    t = vpmin_u8(t, t);
+    t = vpmin_u8(t, t);
+    return vget_lane_u8(t, 0) != 0;
 }
 inline bool AnySet16(uint16x8_t m) { return AnySet(vreinterpretq_u8_u16(m)); }
 
@@ -182,12 +193,22 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
         const uint8x16_t v = vld1q_u8(s + i);
         // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte), and ASCII.
         const uint8x16_t high = vcleq_u8(vaddq_u8(v, vdupq_n_u8(0x7F)), vdupq_n_u8(0x7D));
+        if (AllSet(high)) {
+            // Eight two-byte characters, the common case of Chinese text.
+            const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), 8, codes);
+            if (!AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
+                vst1q_u16(d + out, units);
+                i += 16;
+                out += 8;
+                continue;
+            }
+        }
         const uint32_t masks = Bits16x2(high, PlainBytes(v));
         // From a character's start, 2j lead-class bytes are j characters; an
         // odd one out is a lead byte whose trail is of another class.
         const unsigned int chars = Ctz(~masks | 0x10000) / 2;
         const unsigned int taken = 2 * chars;
-        const unsigned int run = Ctz(~(masks >> (16 + taken)));
+        const unsigned int run = chars == 8 ? 0 : Ctz(~(masks >> (16 + taken)));
         uint16x8_t units = vdupq_n_u16(0);
         if (chars != 0) {
             units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
@@ -212,12 +233,6 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
                 if (unit != kNoEntry) d[out++] = unit;
                 i += 2;
             }
-            continue;
-        }
-        if (chars == 8) {
-            vst1q_u16(d + out, units);
-            i += 16;
-            out += 8;
             continue;
         }
         // Lane j >= chars holds byte i + chars + j: the run after the characters.
@@ -315,6 +330,18 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
 const size_t kDecodeAhead = 32;
 const size_t kDecodeRoom = 16;
 
+// The units of three-byte sequences (lead bytes, middle and last bytes in
+// lanes), U+FFFD for an overlong form or a surrogate half (as ThreeByteUnit
+// has it).
+inline uint16x8_t ThreeByteUnits(uint8x8_t lead, uint8x8_t middle, uint8x8_t last) {
+    uint16x8_t u = vshlq_n_u16(vshll_n_u8(lead, 8), 4);
+    u = vorrq_u16(u, vshll_n_u8(vand_u8(middle, vdup_n_u8(0x3F)), 6));
+    u = vaddw_u8(u, vand_u8(last, vdup_n_u8(0x3F)));
+    const uint16x8_t head = vandq_u16(u, vdupq_n_u16(0xF800));
+    const uint16x8_t bad = vorrq_u16(vceqq_u16(head, vdupq_n_u16(0)), vceqq_u16(head, vdupq_n_u16(0xD800)));
+    return vbslq_u16(bad, vdupq_n_u16(0xFFFD), u);
+}
+
 void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap, size_t* pi, size_t* pout) {
     size_t i = *pi;
     size_t out = *pout;
@@ -323,7 +350,6 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
     const uint8x8_t lastAt = {2, 5, 8, 11, 14, 0xFF, 0xFF, 0xFF};
     while (n - i >= kDecodeAhead && cap - out >= kDecodeRoom) {
         const uint8x16_t v = vld1q_u8(s + i);
-        const uint8x16_t plain = PlainBytes(v);
         const uint8x8x2_t window = {{vget_low_u8(v), vget_high_u8(v)}};
         const uint8x8_t lead = vtbl2_u8(window, leadAt);
         const uint8x8_t middle = vtbl2_u8(window, middleAt);
@@ -335,8 +361,17 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
         const uint8x8_t whole3 = vand_u8(vceq_u8(vand_u8(lead, vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
                                          vand_u8(vceq_u8(vand_u8(middle, top2), cont), vceq_u8(vand_u8(last, top2), cont)));
         const unsigned int whole = Ctz(~Bits8(whole3));
+        if (whole == 5) {
+            // Five ideographs, the common case of Chinese text.
+            const uint16x8_t u = ThreeByteUnits(lead, middle, last);
+            vst1_u16(d + out, vget_low_u16(u));
+            vst1q_lane_u16(d + out + 4, u, 4);
+            i += 15;
+            out += 5;
+            continue;
+        }
         const unsigned int skip = 3 * whole;
-        const uint32_t plainBits = Bits16x2(plain, plain) & 0xFFFF;
+        const uint32_t plainBits = Bits16x2(PlainBytes(v), vdupq_n_u8(0)) & 0xFFFF;
         const unsigned int run = Ctz(~(plainBits >> skip));
         if (whole + run == 0) {
             // One sequence as the portable walk takes it.
@@ -353,14 +388,7 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
             }
             continue;
         }
-        // The units of the sequences, U+FFFD for an overlong form or a
-        // surrogate half (as ThreeByteUnit has it).
-        uint16x8_t u = vshlq_n_u16(vshll_n_u8(lead, 8), 4);
-        u = vorrq_u16(u, vshll_n_u8(vand_u8(middle, vdup_n_u8(0x3F)), 6));
-        u = vaddw_u8(u, vand_u8(last, vdup_n_u8(0x3F)));
-        const uint16x8_t head = vandq_u16(u, vdupq_n_u16(0xF800));
-        const uint16x8_t bad = vorrq_u16(vceqq_u16(head, vdupq_n_u16(0)), vceqq_u16(head, vdupq_n_u16(0xD800)));
-        u = vbslq_u16(bad, vdupq_n_u16(0xFFFD), u);
+        const uint16x8_t u = ThreeByteUnits(lead, middle, last);
         // Lane j >= whole holds byte i + 2 * whole + j: the run after them.
         const uint8x16_t a = vld1q_u8(s + i + 2 * whole);
         const uint16_t* const withRun = s_slides.aLanes + 16 - (whole + run);
