@@ -119,9 +119,11 @@ void CVCMMapIndex::BuildWC2MB() {
     for (unsigned int unit = 0; unit < kWC2MBIndexSize; ++unit) {
         // Plain ASCII gives its own byte, so that the converters need not
         // tell it from other units; the terminator has no entry.
-        entries[unit] = unit == 0 ? kVCMMapNoEntry
-                        : unit < 0x80 ? static_cast<unsigned short>(unit)
-                                      : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+        unsigned short entry = unit == 0 ? kVCMMapNoEntry
+                               : unit < 0x80 ? static_cast<unsigned short>(unit)
+                                             : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+        if (unit >= 0x80 && entry <= 0xFF) entry = static_cast<unsigned short>(kVCMMapSingleMark | entry);
+        entries[unit] = entry;
     }
     s_pWC2MB = entries;
 }

@@ -133,7 +133,8 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
     // its entry's two bytes, trail byte first, the lead byte (or the single
     // byte) then at the first place, so no branch depends on the mix of
     // ASCII and ideographs. Units without an entry, the terminator among
-    // them, take the one branch, which the text almost never takes.
+    // them, and the euro sign take the one branch, which the text almost
+    // never takes.
     const CVCMMapBlockWalks* const blocks = VCMMap_BlockWalks();
     if (entries != nullptr && blocks != nullptr && blocks->pfnUtf16ToGbk != nullptr) {
         size_t i = 0;
@@ -158,11 +159,17 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
         for (size_t i = 0; i < kBlock; ++i) {
             const unsigned int u = s[i];
             const unsigned int entry = entries[u];
-            if (entry == kVCMMapNoEntry) {
-                if (u == 0) return static_cast<size_t>(d - start);
+            if (entry >= kVCMMapSingleMark) {
+                if (entry != kVCMMapNoEntry) {
+                    *d++ = static_cast<unsigned char>(entry & 0xFF);
+                } else if (u == 0) {
+                    return static_cast<size_t>(d - start);
+                }
                 continue;
             }
-            const size_t two = EntryBytes(entry) - 1;
+            // Taken from the unit, not the entry: the next store's place
+            // does not wait for the table.
+            const size_t two = u >= 0x80 ? 1 : 0;
             d[two] = static_cast<unsigned char>(entry >> 8);
             d[0] = static_cast<unsigned char>(entry & 0xFF);
             d += 1 + two;

@@ -24,8 +24,10 @@ VOS_NAMESPACE_BEGIN
 
 namespace {
 
-// The index's and the entries' mark for "produces nothing" (kVCMMapNoEntry).
+// The index's and the entries' mark for "produces nothing" (kVCMMapNoEntry),
+// and the entries' mark of a single byte above ASCII (kVCMMapSingleMark).
 const uint16_t kNoEntry = 0xFFFF;
+const uint16_t kSingleMark = 0xFF00;
 
 // Byte and lane masks of any length: the first L of a vector are set when it
 // is loaded from kByteSlide + 32 - L (L <= 32) or kLaneSlide + 16 - L.
@@ -283,14 +285,14 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
     while (n - i >= kGbkUnits && cap - out >= kGbkBytes) {
         const uint16x8_t u = vld1q_u16(s + i);
         const uint16x8_t e = LookUpEntries(u, entries);
-        if (AnySet16(vceqq_u16(e, vdupq_n_u16(kNoEntry)))) {
-            // A unit without a code, the terminator among them: one unit as
-            // the portable walk takes it.
+        if (AnySet16(vcgeq_u16(e, vdupq_n_u16(kSingleMark)))) {
+            // A unit without a code (the terminator among them) or with a
+            // marked single byte: one unit as the portable walk takes it.
             const unsigned int unit = s[i];
             if (unit == 0) break;
             const unsigned int entry = entries[unit];
             if (entry != kNoEntry) {
-                const size_t two = entry > 0xFF ? 1 : 0;
+                const size_t two = entry > 0xFF && entry < kSingleMark ? 1 : 0;
                 d[out + two] = static_cast<unsigned char>(entry >> 8);
                 d[out] = static_cast<unsigned char>(entry & 0xFF);
                 out += 1 + two;

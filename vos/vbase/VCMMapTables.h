@@ -22,9 +22,17 @@ const unsigned short kVCMMapNoEntry = 0xFFFF;
 const unsigned int kVCMMapEuroByte = 0x80;
 const unsigned int kVCMMapEuroUnit = 0x20AC;
 
+// The index holds the single byte b of a unit above ASCII (the euro sign's
+// 0x80) as kVCMMapSingleMark | b, so that the converters can take a unit's
+// byte count from the unit itself (ASCII one byte, the rest two) and leave
+// the odd ones to the branch that units without an entry take (a two-byte
+// code never has the trail byte 0xFF).
+const unsigned short kVCMMapSingleMark = 0xFF00;
+
 // Whether a Unicode-to-multibyte entry (other than kVCMMapNoEntry) is a single
-// byte: a two-byte code has its trail byte, never 0, in the high 8 bits.
-inline bool VCMMap_IsSingleByteEntry(unsigned int entry) { return entry <= 0xFF; }
+// byte, plain or marked: a two-byte code has its trail byte, never 0, in the
+// high 8 bits. The byte is the entry's low 8 bits.
+inline bool VCMMap_IsSingleByteEntry(unsigned int entry) { return entry <= 0xFF || entry >= kVCMMapSingleMark; }
 
 // A flat copy of the loaded tables for the converters' inner loops, built
 // with FindSectionIndex when a table loads, so that every lookup gives what a
@@ -39,10 +47,10 @@ struct CVCMMapIndex {
     // that one array serves both kinds of character: s_pMB2WC[c - 0x100]
     // for a single byte c.
     static unsigned short* s_pMB2WC;
-    // The GBK entry of every unit (lead byte low; a single byte as itself),
-    // indexed by the unit; kVCMMapNoEntry where it produces nothing. Units
-    // 0x01-0x7F have the entry u (their byte), as does every unit written as
-    // a single byte (the euro sign: 0x0080); unit 0 none. Null while the
+    // The GBK entry of every unit (lead byte low), indexed by the unit;
+    // kVCMMapNoEntry where it produces nothing. Units 0x01-0x7F have the
+    // entry u (their byte), a unit above ASCII written as a single byte the
+    // marked entry (the euro sign: 0xFF80); unit 0 none. Null while the
     // table is not loaded (or the index could not be allocated: the
     // converters then search the sections).
     static unsigned short* s_pWC2MB;
