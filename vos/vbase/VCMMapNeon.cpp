@@ -242,10 +242,12 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
         const uint16_t* const withRun = s_slides.aLanes + 16 - (chars + run);
         const uint16_t* const withUnits = s_slides.aLanes + 16 - chars;
         uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-        const uint16x8_t highLanes = vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8));
         low = vbslq_u16(vld1q_u16(withUnits), units, low);
         vst1q_u16(d + out, low);
-        vst1q_u16(d + out + 8, highLanes);
+        if (chars + run > 8) {
+            vst1q_u16(d + out + 8,
+                      vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+        }
         i += taken + run;
         out += chars + run;
         if (run == 16) {
@@ -326,9 +328,9 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
 
 // ---- UTF-8 to UTF-16 ----------------------------------------------------
 
-// A step takes the whole three-byte sequences at the front of a 16-byte
-// window (up to five) and the ASCII run after them; it reads up to 26 bytes
-// and writes 16 lanes.
+// A step takes eight three-byte sequences, or else the whole ones at the
+// front of a 16-byte window (up to five) and the ASCII run after them; it
+// reads up to 26 bytes and writes 16 lanes.
 const size_t kDecodeAhead = 32;
 const size_t kDecodeRoom = 16;
 
@@ -351,6 +353,23 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
     const uint8x8_t middleAt = {1, 4, 7, 10, 13, 0xFF, 0xFF, 0xFF};
     const uint8x8_t lastAt = {2, 5, 8, 11, 14, 0xFF, 0xFF, 0xFF};
     while (n - i >= kDecodeAhead && cap - out >= kDecodeRoom) {
+        // Eight ideographs, the common case of Chinese text: lead, middle and
+        // last bytes come apart in one load.
+        const uint8x8x3_t eight = vld3_u8(s + i);
+        const uint8x8_t cont = vdup_n_u8(0x80);
+        const uint8x8_t top2 = vdup_n_u8(0xC0);
+        uint8x8_t all = vand_u8(vceq_u8(vand_u8(eight.val[0], vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
+                                vand_u8(vceq_u8(vand_u8(eight.val[1], top2), cont),
+                                        vceq_u8(vand_u8(eight.val[2], top2), cont)));
+        all = vpmin_u8(all, all);
+        all = vpmin_u8(all, all);
+        all = vpmin_u8(all, all);
+        if (vget_lane_u8(all, 0) != 0) {
+            vst1q_u16(d + out, ThreeByteUnits(eight.val[0], eight.val[1], eight.val[2]));
+            i += 24;
+            out += 8;
+            continue;
+        }
         const uint8x16_t v = vld1q_u8(s + i);
         const uint8x8x2_t window = {{vget_low_u8(v), vget_high_u8(v)}};
         const uint8x8_t lead = vtbl2_u8(window, leadAt);
@@ -358,8 +377,6 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
         const uint8x8_t last = vtbl2_u8(window, lastAt);
         // A lead byte 0xE0-0xEF and two continuation bytes (lanes 5-7 hold
         // zeros: never a sequence).
-        const uint8x8_t cont = vdup_n_u8(0x80);
-        const uint8x8_t top2 = vdup_n_u8(0xC0);
         const uint8x8_t whole3 = vand_u8(vceq_u8(vand_u8(lead, vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
                                          vand_u8(vceq_u8(vand_u8(middle, top2), cont), vceq_u8(vand_u8(last, top2), cont)));
         const unsigned int whole = Ctz(~Bits8(whole3));
@@ -396,10 +413,12 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
         const uint16_t* const withRun = s_slides.aLanes + 16 - (whole + run);
         const uint16_t* const withUnits = s_slides.aLanes + 16 - whole;
         uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-        const uint16x8_t highLanes = vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8));
         low = vbslq_u16(vld1q_u16(withUnits), u, low);
         vst1q_u16(d + out, low);
-        vst1q_u16(d + out + 8, highLanes);
+        if (whole + run > 8) {
+            vst1q_u16(d + out + 8,
+                      vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+        }
         i += skip + run;
         out += whole + run;
         if (run == 16) {
