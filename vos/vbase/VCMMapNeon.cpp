@@ -114,6 +114,14 @@ inline uint32_t Bits16x2(uint8x16_t a, uint8x16_t b) {
 
 inline unsigned int Ctz(uint32_t x) { return static_cast<unsigned int>(__builtin_ctz(x)); }
 
+inline size_t VMin(size_t a, size_t b) { return a < b ? a : b; }
+
+// Where a walk stopped.
+inline void Finish(size_t i, size_t out, size_t* pi, size_t* pout) {
+    *pi = i;
+    *pout = out;
+}
+
 // Bytes 0x01-0x7F: plain ASCII, which never needs a table.
 inline uint8x16_t PlainBytes(uint8x16_t v) { return vcleq_u8(vsubq_u8(v, vdupq_n_u8(1)), vdupq_n_u8(0x7E)); }
 
@@ -192,71 +200,77 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
     size_t i = *pi;
     size_t out = *pout;
     while (n - i >= kGbkAhead && cap - out >= kGbkRoom) {
-        const uint8x16_t v = vld1q_u8(s + i);
-        // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte), and ASCII.
-        const uint8x16_t high = vcleq_u8(vaddq_u8(v, vdupq_n_u8(0x7F)), vdupq_n_u8(0x7D));
-        if (AllSet(high)) {
-            // Eight two-byte characters, the common case of Chinese text.
-            const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), 8, codes);
-            if (!AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
-                vst1q_u16(d + out, units);
-                i += 16;
-                out += 8;
+        // Steps that cannot run out of source or room: each takes at most 16
+        // bytes and writes at most 16 units.
+        for (size_t k = 1 + VMin((n - i - kGbkAhead) / 16, (cap - out - kGbkRoom) / 16); k != 0; --k) {
+            const uint8x16_t v = vld1q_u8(s + i);
+            // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte), and ASCII.
+            const uint8x16_t high = vcleq_u8(vaddq_u8(v, vdupq_n_u8(0x7F)), vdupq_n_u8(0x7D));
+            if (AllSet(high)) {
+                // Eight two-byte characters, the common case of Chinese text.
+                const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), 8, codes);
+                if (!AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
+                    vst1q_u16(d + out, units);
+                    i += 16;
+                    out += 8;
+                    continue;
+                }
+            }
+            const uint32_t masks = Bits16x2(high, PlainBytes(v));
+            // From a character's start, 2j lead-class bytes are j characters; an
+            // odd one out is a lead byte whose trail is of another class.
+            const unsigned int chars = Ctz(~masks | 0x10000) / 2;
+            const unsigned int taken = 2 * chars;
+            const unsigned int run = chars == 8 ? 0 : Ctz(~(masks >> (16 + taken)));
+            uint16x8_t units = vdupq_n_u16(0);
+            if (chars != 0) {
+                units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
+                if (AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) units = vdupq_n_u16(kNoEntry);
+            }
+            if (chars + run == 0 || vgetq_lane_u16(units, 0) == kNoEntry) {
+                // One character as the portable walk takes it.
+                const unsigned int c = s[i];
+                if (c < 0x80) {
+                    if (c == 0) return Finish(i, out, pi, pout);
+                    d[out++] = static_cast<unsigned short>(c);
+                    ++i;
+                } else if (c == 0x80) {
+                    d[out++] = 0x20AC;
+                    ++i;
+                } else if (c == 0xFF) {
+                    ++i;
+                } else {
+                    const unsigned int trail = s[i + 1];
+                    if (trail == 0) return Finish(i, out, pi, pout);
+                    const unsigned short unit = codes[c << 8 | trail];
+                    if (unit != kNoEntry) d[out++] = unit;
+                    i += 2;
+                }
                 continue;
             }
-        }
-        const uint32_t masks = Bits16x2(high, PlainBytes(v));
-        // From a character's start, 2j lead-class bytes are j characters; an
-        // odd one out is a lead byte whose trail is of another class.
-        const unsigned int chars = Ctz(~masks | 0x10000) / 2;
-        const unsigned int taken = 2 * chars;
-        const unsigned int run = chars == 8 ? 0 : Ctz(~(masks >> (16 + taken)));
-        uint16x8_t units = vdupq_n_u16(0);
-        if (chars != 0) {
-            units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
-            if (AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) units = vdupq_n_u16(kNoEntry);
-        }
-        if (chars + run == 0 || vgetq_lane_u16(units, 0) == kNoEntry) {
-            // One character as the portable walk takes it.
-            const unsigned int c = s[i];
-            if (c < 0x80) {
-                if (c == 0) break;
-                d[out++] = static_cast<unsigned short>(c);
-                ++i;
-            } else if (c == 0x80) {
-                d[out++] = 0x20AC;
-                ++i;
-            } else if (c == 0xFF) {
-                ++i;
-            } else {
-                const unsigned int trail = s[i + 1];
-                if (trail == 0) break;
-                const unsigned short unit = codes[c << 8 | trail];
-                if (unit != kNoEntry) d[out++] = unit;
-                i += 2;
+            // Lane j >= chars holds byte i + chars + j: the run after the characters.
+            const uint8x16_t a = vld1q_u8(s + i + chars);
+            const uint16_t* const withRun = s_slides.aLanes + 16 - (chars + run);
+            const uint16_t* const withUnits = s_slides.aLanes + 16 - chars;
+            uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
+            low = vbslq_u16(vld1q_u16(withUnits), units, low);
+            vst1q_u16(d + out, low);
+            if (chars + run > 8) {
+                vst1q_u16(d + out + 8,
+                          vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
             }
-            continue;
-        }
-        // Lane j >= chars holds byte i + chars + j: the run after the characters.
-        const uint8x16_t a = vld1q_u8(s + i + chars);
-        const uint16_t* const withRun = s_slides.aLanes + 16 - (chars + run);
-        const uint16_t* const withUnits = s_slides.aLanes + 16 - chars;
-        uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-        low = vbslq_u16(vld1q_u16(withUnits), units, low);
-        vst1q_u16(d + out, low);
-        if (chars + run > 8) {
-            vst1q_u16(d + out + 8,
-                      vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
-        }
-        i += taken + run;
-        out += chars + run;
-        if (run == 16) {
-            // ASCII text: on with the run as far as it goes.
-            const size_t more = WidenAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
-            i += more;
-            out += more;
+            i += taken + run;
+            out += chars + run;
+            if (run == 16) {
+                // ASCII text: on with the run as far as it goes.
+                const size_t more = WidenAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
+                i += more;
+                out += more;
+                break;
+            }
         }
     }
+
     *pi = i;
     *pout = out;
 }
@@ -285,43 +299,47 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
     size_t i = *pi;
     size_t out = *pout;
     while (n - i >= kGbkUnits && cap - out >= kGbkBytes) {
-        const uint16x8_t u = vld1q_u16(s + i);
-        const uint16x8_t e = LookUpEntries(u, entries);
-        if (AnySet16(vcgeq_u16(e, vdupq_n_u16(kSingleMark)))) {
-            // A unit without a code (the terminator among them) or with a
-            // marked single byte: one unit as the portable walk takes it.
-            const unsigned int unit = s[i];
-            if (unit == 0) break;
-            const unsigned int entry = entries[unit];
-            if (entry != kNoEntry) {
-                const size_t two = entry > 0xFF && entry < kSingleMark ? 1 : 0;
-                d[out + two] = static_cast<unsigned char>(entry >> 8);
-                d[out] = static_cast<unsigned char>(entry & 0xFF);
-                out += 1 + two;
-            }
-            ++i;
-            continue;
-        }
-        // Entries above 0xFF are two bytes, lead byte low; the rest one byte.
-        const unsigned int wide = Bits8(vmovn_u16(vcgtq_u16(e, vdupq_n_u16(0xFF))));
-        if (wide == 0) {
-            // Eight ASCII units: on with the run as far as it goes.
-            const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
-            if (more != 0) {
-                i += more;
-                out += more;
+        // Steps that cannot run out of source or room.
+        for (size_t k = 1 + VMin((n - i - kGbkUnits) / kGbkUnits, (cap - out - kGbkBytes) / kGbkBytes); k != 0; --k) {
+            const uint16x8_t u = vld1q_u16(s + i);
+            const uint16x8_t e = LookUpEntries(u, entries);
+            if (AnySet16(vcgeq_u16(e, vdupq_n_u16(kSingleMark)))) {
+                // A unit without a code (the terminator among them) or with a
+                // marked single byte: one unit as the portable walk takes it.
+                const unsigned int unit = s[i];
+                if (unit == 0) return Finish(i, out, pi, pout);
+                const unsigned int entry = entries[unit];
+                if (entry != kNoEntry) {
+                    const size_t two = entry > 0xFF && entry < kSingleMark ? 1 : 0;
+                    d[out + two] = static_cast<unsigned char>(entry >> 8);
+                    d[out] = static_cast<unsigned char>(entry & 0xFF);
+                    out += 1 + two;
+                }
+                ++i;
                 continue;
             }
+            // Entries above 0xFF are two bytes, lead byte low; the rest one byte.
+            const unsigned int wide = Bits8(vmovn_u16(vcgtq_u16(e, vdupq_n_u16(0xFF))));
+            if (wide == 0) {
+                // Eight ASCII units: on with the run as far as it goes.
+                const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
+                if (more != 0) {
+                    i += more;
+                    out += more;
+                    break;
+                }
+            }
+            const uint8x16_t bytes = vreinterpretq_u8_u16(e);
+            const uint8x8x2_t table = {{vget_low_u8(bytes), vget_high_u8(bytes)}};
+            const uint8_t* const pack = s_packs.aGbk[wide];
+            const uint8x16_t packed = vcombine_u8(vtbl2_u8(table, vld1_u8(pack)), vtbl2_u8(table, vld1_u8(pack + 8)));
+            const unsigned int length = s_packs.aGbkLength[wide];
+            vst1q_u8(d + out, vbslq_u8(vld1q_u8(s_slides.aBytes + 32 - length), packed, vld1q_u8(d + out)));
+            i += kGbkUnits;
+            out += length;
         }
-        const uint8x16_t bytes = vreinterpretq_u8_u16(e);
-        const uint8x8x2_t table = {{vget_low_u8(bytes), vget_high_u8(bytes)}};
-        const uint8_t* const pack = s_packs.aGbk[wide];
-        const uint8x16_t packed = vcombine_u8(vtbl2_u8(table, vld1_u8(pack)), vtbl2_u8(table, vld1_u8(pack + 8)));
-        const unsigned int length = s_packs.aGbkLength[wide];
-        vst1q_u8(d + out, vbslq_u8(vld1q_u8(s_slides.aBytes + 32 - length), packed, vld1q_u8(d + out)));
-        i += kGbkUnits;
-        out += length;
     }
+
     *pi = i;
     *pout = out;
 }
@@ -353,80 +371,87 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
     const uint8x8_t middleAt = {1, 4, 7, 10, 13, 0xFF, 0xFF, 0xFF};
     const uint8x8_t lastAt = {2, 5, 8, 11, 14, 0xFF, 0xFF, 0xFF};
     while (n - i >= kDecodeAhead && cap - out >= kDecodeRoom) {
-        // Eight ideographs, the common case of Chinese text: lead, middle and
-        // last bytes come apart in one load.
-        const uint8x8x3_t eight = vld3_u8(s + i);
-        const uint8x8_t cont = vdup_n_u8(0x80);
-        const uint8x8_t top2 = vdup_n_u8(0xC0);
-        uint8x8_t all = vand_u8(vceq_u8(vand_u8(eight.val[0], vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
-                                vand_u8(vceq_u8(vand_u8(eight.val[1], top2), cont),
-                                        vceq_u8(vand_u8(eight.val[2], top2), cont)));
-        all = vpmin_u8(all, all);
-        all = vpmin_u8(all, all);
-        all = vpmin_u8(all, all);
-        if (vget_lane_u8(all, 0) != 0) {
-            vst1q_u16(d + out, ThreeByteUnits(eight.val[0], eight.val[1], eight.val[2]));
-            i += 24;
-            out += 8;
-            continue;
-        }
-        const uint8x16_t v = vld1q_u8(s + i);
-        const uint8x8x2_t window = {{vget_low_u8(v), vget_high_u8(v)}};
-        const uint8x8_t lead = vtbl2_u8(window, leadAt);
-        const uint8x8_t middle = vtbl2_u8(window, middleAt);
-        const uint8x8_t last = vtbl2_u8(window, lastAt);
-        // A lead byte 0xE0-0xEF and two continuation bytes (lanes 5-7 hold
-        // zeros: never a sequence).
-        const uint8x8_t whole3 = vand_u8(vceq_u8(vand_u8(lead, vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
-                                         vand_u8(vceq_u8(vand_u8(middle, top2), cont), vceq_u8(vand_u8(last, top2), cont)));
-        const unsigned int whole = Ctz(~Bits8(whole3));
-        if (whole == 5) {
-            // Five ideographs, the common case of Chinese text.
-            const uint16x8_t u = ThreeByteUnits(lead, middle, last);
-            vst1_u16(d + out, vget_low_u16(u));
-            vst1q_lane_u16(d + out + 4, u, 4);
-            i += 15;
-            out += 5;
-            continue;
-        }
-        const unsigned int skip = 3 * whole;
-        const uint32_t plainBits = Bits16x2(PlainBytes(v), vdupq_n_u8(0)) & 0xFFFF;
-        const unsigned int run = Ctz(~(plainBits >> skip));
-        if (whole + run == 0) {
-            // One sequence as the portable walk takes it.
-            const unsigned int c = s[i];
-            if (c == 0) break;
-            const size_t len = SequenceLength(c);
-            if (len == 1) {
-                d[out++] = static_cast<unsigned short>(c);
-                ++i;
-            } else {
-                size_t units;
-                i += DecodeAt(s + i, len, n - i, d + out, &units);
-                out += units;
+        // Steps that cannot run out of source or room: each takes at most 24
+        // bytes and writes at most 16 units.
+        for (size_t k = 1 + VMin((n - i - kDecodeAhead) / 24, (cap - out - kDecodeRoom) / 16); k != 0; --k) {
+            // Eight ideographs, the common case of Chinese text: lead, middle and
+            // last bytes come apart in one load.
+            const uint8x8x3_t eight = vld3_u8(s + i);
+            const uint8x8_t cont = vdup_n_u8(0x80);
+            const uint8x8_t top2 = vdup_n_u8(0xC0);
+            uint8x8_t all = vand_u8(vceq_u8(vand_u8(eight.val[0], vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
+                                    vand_u8(vceq_u8(vand_u8(eight.val[1], top2), cont),
+                                            vceq_u8(vand_u8(eight.val[2], top2), cont)));
+            all = vpmin_u8(all, all);
+            all = vpmin_u8(all, all);
+            all = vpmin_u8(all, all);
+            if (vget_lane_u8(all, 0) != 0) {
+                vst1q_u16(d + out, ThreeByteUnits(eight.val[0], eight.val[1], eight.val[2]));
+                i += 24;
+                out += 8;
+                continue;
             }
-            continue;
-        }
-        const uint16x8_t u = ThreeByteUnits(lead, middle, last);
-        // Lane j >= whole holds byte i + 2 * whole + j: the run after them.
-        const uint8x16_t a = vld1q_u8(s + i + 2 * whole);
-        const uint16_t* const withRun = s_slides.aLanes + 16 - (whole + run);
-        const uint16_t* const withUnits = s_slides.aLanes + 16 - whole;
-        uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-        low = vbslq_u16(vld1q_u16(withUnits), u, low);
-        vst1q_u16(d + out, low);
-        if (whole + run > 8) {
-            vst1q_u16(d + out + 8,
-                      vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
-        }
-        i += skip + run;
-        out += whole + run;
-        if (run == 16) {
-            const size_t more = WidenAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
-            i += more;
-            out += more;
+            const uint8x16_t v = vld1q_u8(s + i);
+            const uint8x8x2_t window = {{vget_low_u8(v), vget_high_u8(v)}};
+            const uint8x8_t lead = vtbl2_u8(window, leadAt);
+            const uint8x8_t middle = vtbl2_u8(window, middleAt);
+            const uint8x8_t last = vtbl2_u8(window, lastAt);
+            // A lead byte 0xE0-0xEF and two continuation bytes (lanes 5-7 hold
+            // zeros: never a sequence).
+            const uint8x8_t whole3 =
+                vand_u8(vceq_u8(vand_u8(lead, vdup_n_u8(0xF0)), vdup_n_u8(0xE0)),
+                        vand_u8(vceq_u8(vand_u8(middle, top2), cont), vceq_u8(vand_u8(last, top2), cont)));
+            const unsigned int whole = Ctz(~Bits8(whole3));
+            if (whole == 5) {
+                // Five ideographs, the common case of Chinese text.
+                const uint16x8_t u = ThreeByteUnits(lead, middle, last);
+                vst1_u16(d + out, vget_low_u16(u));
+                vst1q_lane_u16(d + out + 4, u, 4);
+                i += 15;
+                out += 5;
+                continue;
+            }
+            const unsigned int skip = 3 * whole;
+            const uint32_t plainBits = Bits16x2(PlainBytes(v), vdupq_n_u8(0)) & 0xFFFF;
+            const unsigned int run = Ctz(~(plainBits >> skip));
+            if (whole + run == 0) {
+                // One sequence as the portable walk takes it.
+                const unsigned int c = s[i];
+                if (c == 0) return Finish(i, out, pi, pout);
+                const size_t len = SequenceLength(c);
+                if (len == 1) {
+                    d[out++] = static_cast<unsigned short>(c);
+                    ++i;
+                } else {
+                    size_t units;
+                    i += DecodeAt(s + i, len, n - i, d + out, &units);
+                    out += units;
+                }
+                continue;
+            }
+            const uint16x8_t u = ThreeByteUnits(lead, middle, last);
+            // Lane j >= whole holds byte i + 2 * whole + j: the run after them.
+            const uint8x16_t a = vld1q_u8(s + i + 2 * whole);
+            const uint16_t* const withRun = s_slides.aLanes + 16 - (whole + run);
+            const uint16_t* const withUnits = s_slides.aLanes + 16 - whole;
+            uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
+            low = vbslq_u16(vld1q_u16(withUnits), u, low);
+            vst1q_u16(d + out, low);
+            if (whole + run > 8) {
+                vst1q_u16(d + out + 8,
+                          vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+            }
+            i += skip + run;
+            out += whole + run;
+            if (run == 16) {
+                const size_t more = WidenAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
+                i += more;
+                out += more;
+                break;
+            }
         }
     }
+
     *pi = i;
     *pout = out;
 }
@@ -443,48 +468,53 @@ void Utf16ToUtf8(const unsigned short* s, size_t n, unsigned char* d, size_t cap
     size_t out = *pout;
     // Room for a pair's four bytes besides: the portable walk checks nothing more.
     while (n - i > kEncodeUnits && cap - out >= kEncodeRoom) {
-        const uint16x8_t u = vld1q_u16(s + i);
-        const uint16x8_t ascii = vcltq_u16(vsubq_u16(u, vdupq_n_u16(1)), vdupq_n_u16(0x7F));
-        const uint16x8_t three = vandq_u16(vcgeq_u16(u, vdupq_n_u16(0x800)),
-                                           vmvnq_u16(vceqq_u16(vandq_u16(u, vdupq_n_u16(0xF800)), vdupq_n_u16(0xD800))));
-        if (AnySet16(vmvnq_u16(vorrq_u16(ascii, three)))) {
-            // A two-byte unit, a surrogate or the terminator: one character
-            // as the portable walk takes it.
-            const unsigned int unit = s[i];
-            if (unit == 0) break;
-            if (unit < 0x80) {
-                d[out++] = static_cast<unsigned char>(unit);
-                ++i;
+        // Steps that cannot run out of source or room.
+        const size_t steps = VMin((n - i - kEncodeUnits - 1) / kEncodeUnits, (cap - out - kEncodeRoom) / kEncodeRoom);
+        for (size_t k = 1 + steps; k != 0; --k) {
+            const uint16x8_t u = vld1q_u16(s + i);
+            const uint16x8_t ascii = vcltq_u16(vsubq_u16(u, vdupq_n_u16(1)), vdupq_n_u16(0x7F));
+            const uint16x8_t surrogate = vceqq_u16(vandq_u16(u, vdupq_n_u16(0xF800)), vdupq_n_u16(0xD800));
+            const uint16x8_t three = vandq_u16(vcgeq_u16(u, vdupq_n_u16(0x800)), vmvnq_u16(surrogate));
+            if (AnySet16(vmvnq_u16(vorrq_u16(ascii, three)))) {
+                // A two-byte unit, a surrogate or the terminator: one character
+                // as the portable walk takes it.
+                const unsigned int unit = s[i];
+                if (unit == 0) return Finish(i, out, pi, pout);
+                if (unit < 0x80) {
+                    d[out++] = static_cast<unsigned char>(unit);
+                    ++i;
+                    continue;
+                }
+                size_t units;
+                out += EncodeCodePoint(CodePointAt(s + i, n - i - 1, &units), d + out);
+                i += units;
                 continue;
             }
-            size_t units;
-            out += EncodeCodePoint(CodePointAt(s + i, n - i - 1, &units), d + out);
-            i += units;
-            continue;
-        }
-        const unsigned int wide = Bits8(vmovn_u16(three));
-        if (wide == 0) {
-            const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
-            if (more != 0) {
-                i += more;
-                out += more;
-                continue;
+            const unsigned int wide = Bits8(vmovn_u16(three));
+            if (wide == 0) {
+                const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
+                if (more != 0) {
+                    i += more;
+                    out += more;
+                    break;
+                }
             }
+            const uint8x8_t lead = vmovn_u16(vbslq_u16(ascii, u, vorrq_u16(vshrq_n_u16(u, 12), vdupq_n_u16(0xE0))));
+            const uint8x8_t middle = vorr_u8(vand_u8(vshrn_n_u16(u, 6), vdup_n_u8(0x3F)), vdup_n_u8(0x80));
+            const uint8x8_t last = vorr_u8(vand_u8(vmovn_u16(u), vdup_n_u8(0x3F)), vdup_n_u8(0x80));
+            const uint8x8x4_t table = {{lead, middle, last, vdup_n_u8(0)}};
+            const uint8_t* const pack = s_packs.aUtf8[wide];
+            const uint8x16_t packed = vcombine_u8(vtbl4_u8(table, vld1_u8(pack)), vtbl4_u8(table, vld1_u8(pack + 8)));
+            const uint8x8_t packedTail = vtbl4_u8(table, vld1_u8(pack + 16));
+            const unsigned int length = s_packs.aUtf8Length[wide];
+            const uint8_t* const mask = s_slides.aBytes + 32 - length;
+            vst1q_u8(d + out, vbslq_u8(vld1q_u8(mask), packed, vld1q_u8(d + out)));
+            vst1_u8(d + out + 16, vbsl_u8(vld1_u8(mask + 16), packedTail, vld1_u8(d + out + 16)));
+            i += kEncodeUnits;
+            out += length;
         }
-        const uint8x8_t lead = vmovn_u16(vbslq_u16(ascii, u, vorrq_u16(vshrq_n_u16(u, 12), vdupq_n_u16(0xE0))));
-        const uint8x8_t middle = vorr_u8(vand_u8(vshrn_n_u16(u, 6), vdup_n_u8(0x3F)), vdup_n_u8(0x80));
-        const uint8x8_t last = vorr_u8(vand_u8(vmovn_u16(u), vdup_n_u8(0x3F)), vdup_n_u8(0x80));
-        const uint8x8x4_t table = {{lead, middle, last, vdup_n_u8(0)}};
-        const uint8_t* const pack = s_packs.aUtf8[wide];
-        const uint8x16_t packed = vcombine_u8(vtbl4_u8(table, vld1_u8(pack)), vtbl4_u8(table, vld1_u8(pack + 8)));
-        const uint8x8_t packedTail = vtbl4_u8(table, vld1_u8(pack + 16));
-        const unsigned int length = s_packs.aUtf8Length[wide];
-        const uint8_t* const mask = s_slides.aBytes + 32 - length;
-        vst1q_u8(d + out, vbslq_u8(vld1q_u8(mask), packed, vld1q_u8(d + out)));
-        vst1_u8(d + out + 16, vbsl_u8(vld1_u8(mask + 16), packedTail, vld1_u8(d + out + 16)));
-        i += kEncodeUnits;
-        out += length;
     }
+
     *pi = i;
     *pout = out;
 }
