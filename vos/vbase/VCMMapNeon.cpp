@@ -277,9 +277,9 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
 
 // ---- UTF-16 to GBK ------------------------------------------------------
 
-// A step takes eight units and writes 16 bytes.
-const size_t kGbkUnits = 8;
-const size_t kGbkBytes = 16;
+// A step takes 16 units and writes 32 bytes.
+const size_t kGbkUnits = 16;
+const size_t kGbkBytes = 32;
 
 inline uint16x8_t LookUpEntries(uint16x8_t u, const unsigned short* entries) {
     uint16x8_t e = vdupq_n_u16(0);
@@ -294,6 +294,15 @@ inline uint16x8_t LookUpEntries(uint16x8_t u, const unsigned short* entries) {
     return e;
 }
 
+// The bytes of eight entries, one or two each (bit j of wide: entry j has
+// two), packed in order.
+inline uint8x16_t PackEntries(uint16x8_t e, unsigned int wide) {
+    const uint8x16_t bytes = vreinterpretq_u8_u16(e);
+    const uint8x8x2_t table = {{vget_low_u8(bytes), vget_high_u8(bytes)}};
+    const uint8_t* const pack = s_packs.aGbk[wide];
+    return vcombine_u8(vtbl2_u8(table, vld1_u8(pack)), vtbl2_u8(table, vld1_u8(pack + 8)));
+}
+
 void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap, const unsigned short* entries,
                 size_t* pi, size_t* pout) {
     size_t i = *pi;
@@ -301,9 +310,10 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
     while (n - i >= kGbkUnits && cap - out >= kGbkBytes) {
         // Steps that cannot run out of source or room.
         for (size_t k = 1 + VMin((n - i - kGbkUnits) / kGbkUnits, (cap - out - kGbkBytes) / kGbkBytes); k != 0; --k) {
-            const uint16x8_t u = vld1q_u16(s + i);
-            const uint16x8_t e = LookUpEntries(u, entries);
-            if (AnySet16(vcgeq_u16(e, vdupq_n_u16(kSingleMark)))) {
+            const uint16x8_t e0 = LookUpEntries(vld1q_u16(s + i), entries);
+            const uint16x8_t e1 = LookUpEntries(vld1q_u16(s + i + 8), entries);
+            const uint16x8_t mark = vdupq_n_u16(kSingleMark);
+            if (AnySet16(vorrq_u16(vcgeq_u16(e0, mark), vcgeq_u16(e1, mark)))) {
                 // A unit without a code (the terminator among them) or with a
                 // marked single byte: one unit as the portable walk takes it.
                 const unsigned int unit = s[i];
@@ -319,9 +329,11 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
                 continue;
             }
             // Entries above 0xFF are two bytes, lead byte low; the rest one byte.
-            const unsigned int wide = Bits8(vmovn_u16(vcgtq_u16(e, vdupq_n_u16(0xFF))));
+            const uint16x8_t single = vdupq_n_u16(0xFF);
+            const uint8x16_t wideLanes = vcombine_u8(vmovn_u16(vcgtq_u16(e0, single)), vmovn_u16(vcgtq_u16(e1, single)));
+            const uint32_t wide = Bits16x2(wideLanes, wideLanes) & 0xFFFF;
             if (wide == 0) {
-                // Eight ASCII units: on with the run as far as it goes.
+                // ASCII: on with the run as far as it goes.
                 const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
                 if (more != 0) {
                     i += more;
@@ -329,14 +341,15 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
                     break;
                 }
             }
-            const uint8x16_t bytes = vreinterpretq_u8_u16(e);
-            const uint8x8x2_t table = {{vget_low_u8(bytes), vget_high_u8(bytes)}};
-            const uint8_t* const pack = s_packs.aGbk[wide];
-            const uint8x16_t packed = vcombine_u8(vtbl2_u8(table, vld1_u8(pack)), vtbl2_u8(table, vld1_u8(pack + 8)));
-            const unsigned int length = s_packs.aGbkLength[wide];
-            vst1q_u8(d + out, vbslq_u8(vld1q_u8(s_slides.aBytes + 32 - length), packed, vld1q_u8(d + out)));
+            // The second store writes over what the first one wrote past its
+            // bytes (at least 8); only the second is cut to its length.
+            const unsigned int first = s_packs.aGbkLength[wide & 0xFF];
+            const unsigned int second = s_packs.aGbkLength[wide >> 8];
+            vst1q_u8(d + out, PackEntries(e0, wide & 0xFF));
+            unsigned char* const tail = d + out + first;
+            vst1q_u8(tail, vbslq_u8(vld1q_u8(s_slides.aBytes + 32 - second), PackEntries(e1, wide >> 8), vld1q_u8(tail)));
             i += kGbkUnits;
-            out += length;
+            out += first + second;
         }
     }
 
