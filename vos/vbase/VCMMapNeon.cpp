@@ -87,7 +87,8 @@ inline bool AllSet(uint8x16_t m) {
     t = vpmin_u8(t, t);
     t = vpmin_u8(t, t);
     t = vpmin_u8(t, t);
-    return vget_lane_u8(t, 0) != 0;
+    // Every byte holds the minimum now.
+    return vget_lane_u32(vreinterpret_u32_u8(t), 0) != 0;
 }
 inline bool AnySet16(uint16x8_t m) { return AnySet(vreinterpretq_u8_u16(m)); }
 
@@ -206,7 +207,11 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
             const uint8x16_t v = vld1q_u8(s + i);
             // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte), and ASCII.
             const uint8x16_t high = vcleq_u8(vaddq_u8(v, vdupq_n_u8(0x7F)), vdupq_n_u8(0x7D));
-            if (AllSet(high)) {
+            const uint32_t masks = Bits16x2(high, PlainBytes(v));
+            // From a character's start, 2j lead-class bytes are j characters; an
+            // odd one out is a lead byte whose trail is of another class.
+            const unsigned int chars = Ctz(~masks | 0x10000) / 2;
+            if (chars == 8) {
                 // Eight two-byte characters, the common case of Chinese text.
                 const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), 8, codes);
                 if (!AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
@@ -216,18 +221,10 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
                     continue;
                 }
             }
-            const uint32_t masks = Bits16x2(high, PlainBytes(v));
-            // From a character's start, 2j lead-class bytes are j characters; an
-            // odd one out is a lead byte whose trail is of another class.
-            const unsigned int chars = Ctz(~masks | 0x10000) / 2;
             const unsigned int taken = 2 * chars;
             const unsigned int run = chars == 8 ? 0 : Ctz(~(masks >> (16 + taken)));
-            uint16x8_t units = vdupq_n_u16(0);
-            if (chars != 0) {
-                units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
-                if (AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) units = vdupq_n_u16(kNoEntry);
-            }
-            if (chars + run == 0 || vgetq_lane_u16(units, 0) == kNoEntry) {
+            const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
+            if (chars + run == 0 || AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
                 // One character as the portable walk takes it.
                 const unsigned int c = s[i];
                 if (c < 0x80) {
@@ -250,14 +247,15 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
             }
             // Lane j >= chars holds byte i + chars + j: the run after the characters.
             const uint8x16_t a = vld1q_u8(s + i + chars);
-            const uint16_t* const withRun = s_slides.aLanes + 16 - (chars + run);
-            const uint16_t* const withUnits = s_slides.aLanes + 16 - chars;
-            uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-            low = vbslq_u16(vld1q_u16(withUnits), units, low);
+            const uint16x8_t lane = {0, 1, 2, 3, 4, 5, 6, 7};
+            const uint16x8_t withRun = vcltq_u16(lane, vdupq_n_u16(static_cast<uint16_t>(chars + run)));
+            const uint16x8_t withUnits = vcltq_u16(lane, vdupq_n_u16(static_cast<uint16_t>(chars)));
+            uint16x8_t low = vbslq_u16(withRun, vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
+            low = vbslq_u16(withUnits, units, low);
             vst1q_u16(d + out, low);
             if (chars + run > 8) {
-                vst1q_u16(d + out + 8,
-                          vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+                const uint16x8_t highRun = vcltq_u16(vaddq_u16(lane, vdupq_n_u16(8)), vdupq_n_u16(static_cast<uint16_t>(chars + run)));
+                vst1q_u16(d + out + 8, vbslq_u16(highRun, vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
             }
             i += taken + run;
             out += chars + run;
