@@ -7,8 +7,8 @@
 //
 // Every step writes the destination as whole vectors, but only what it takes
 // changes: the lanes past it are put back as they were read (a blend with a
-// mask of the lanes taken), so the destination beyond the result is never
-// disturbed. Anything unusual (a zero, a byte or unit the step does not know,
+// mask of the lanes taken) or written again by the same step, so the
+// destination beyond the result is never disturbed. Anything unusual (a zero, a byte or unit the step does not know,
 // a character without a code) goes one character at a time, exactly as the
 // portable walk takes it.
 #if defined(__arm__) && defined(__ARM_NEON)
@@ -29,17 +29,21 @@ namespace {
 const uint16_t kNoEntry = 0xFFFF;
 const uint16_t kSingleMark = 0xFF00;
 
-// Byte and lane masks of any length: the first L of a vector are set when it
-// is loaded from kByteSlide + 32 - L (L <= 32) or kLaneSlide + 16 - L.
-struct CVNeonSlides {
+// Masks of the first count lanes of a vector.
+inline uint16x8_t FirstLanes(unsigned int count) {
+    const uint16x8_t lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    return vcltq_u16(lane, vdupq_n_u16(static_cast<uint16_t>(count)));
+}
+// The first count of a vector of bytes are set when it is loaded from
+// kByteSlide + 32 - count (count <= 32): cheaper here than comparing.
+struct CVByteSlide {
     uint8_t aBytes[64];
-    uint16_t aLanes[32];
-    constexpr CVNeonSlides() : aBytes(), aLanes() {
+    constexpr CVByteSlide() : aBytes() {
         for (int i = 0; i < 32; ++i) aBytes[i] = 0xFF;
-        for (int i = 0; i < 16; ++i) aLanes[i] = 0xFFFF;
     }
 };
-constexpr CVNeonSlides s_slides;
+constexpr CVByteSlide s_byteSlide;
+inline const uint8_t* FirstBytes(unsigned int count) { return s_byteSlide.aBytes + 32 - count; }
 
 // Byte shuffles that pack one step's output, indexed by the 8-bit mask of
 // its lanes that give more than one byte.
@@ -247,15 +251,12 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
             }
             // Lane j >= chars holds byte i + chars + j: the run after the characters.
             const uint8x16_t a = vld1q_u8(s + i + chars);
-            const uint16x8_t lane = {0, 1, 2, 3, 4, 5, 6, 7};
-            const uint16x8_t withRun = vcltq_u16(lane, vdupq_n_u16(static_cast<uint16_t>(chars + run)));
-            const uint16x8_t withUnits = vcltq_u16(lane, vdupq_n_u16(static_cast<uint16_t>(chars)));
-            uint16x8_t low = vbslq_u16(withRun, vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-            low = vbslq_u16(withUnits, units, low);
+            uint16x8_t low = vbslq_u16(FirstLanes(chars + run), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
+            low = vbslq_u16(FirstLanes(chars), units, low);
             vst1q_u16(d + out, low);
             if (chars + run > 8) {
-                const uint16x8_t highRun = vcltq_u16(vaddq_u16(lane, vdupq_n_u16(8)), vdupq_n_u16(static_cast<uint16_t>(chars + run)));
-                vst1q_u16(d + out + 8, vbslq_u16(highRun, vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+                vst1q_u16(d + out + 8,
+                          vbslq_u16(FirstLanes(chars + run - 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
             }
             i += taken + run;
             out += chars + run;
@@ -345,7 +346,7 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
             const unsigned int second = s_packs.aGbkLength[wide >> 8];
             vst1q_u8(d + out, PackEntries(e0, wide & 0xFF));
             unsigned char* const tail = d + out + first;
-            vst1q_u8(tail, vbslq_u8(vld1q_u8(s_slides.aBytes + 32 - second), PackEntries(e1, wide >> 8), vld1q_u8(tail)));
+            vst1q_u8(tail, vbslq_u8(vld1q_u8(FirstBytes(second)), PackEntries(e1, wide >> 8), vld1q_u8(tail)));
             i += kGbkUnits;
             out += first + second;
         }
@@ -443,14 +444,12 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
             const uint16x8_t u = ThreeByteUnits(lead, middle, last);
             // Lane j >= whole holds byte i + 2 * whole + j: the run after them.
             const uint8x16_t a = vld1q_u8(s + i + 2 * whole);
-            const uint16_t* const withRun = s_slides.aLanes + 16 - (whole + run);
-            const uint16_t* const withUnits = s_slides.aLanes + 16 - whole;
-            uint16x8_t low = vbslq_u16(vld1q_u16(withRun), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-            low = vbslq_u16(vld1q_u16(withUnits), u, low);
+            uint16x8_t low = vbslq_u16(FirstLanes(whole + run), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
+            low = vbslq_u16(FirstLanes(whole), u, low);
             vst1q_u16(d + out, low);
             if (whole + run > 8) {
                 vst1q_u16(d + out + 8,
-                          vbslq_u16(vld1q_u16(withRun + 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+                          vbslq_u16(FirstLanes(whole + run - 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
             }
             i += skip + run;
             out += whole + run;
@@ -518,7 +517,7 @@ void Utf16ToUtf8(const unsigned short* s, size_t n, unsigned char* d, size_t cap
             const uint8x16_t packed = vcombine_u8(vtbl4_u8(table, vld1_u8(pack)), vtbl4_u8(table, vld1_u8(pack + 8)));
             const uint8x8_t packedTail = vtbl4_u8(table, vld1_u8(pack + 16));
             const unsigned int length = s_packs.aUtf8Length[wide];
-            const uint8_t* const mask = s_slides.aBytes + 32 - length;
+            const uint8_t* const mask = FirstBytes(length);
             vst1q_u8(d + out, vbslq_u8(vld1q_u8(mask), packed, vld1q_u8(d + out)));
             vst1_u8(d + out + 16, vbsl_u8(vld1_u8(mask + 16), packedTail, vld1_u8(d + out + 16)));
             i += kEncodeUnits;
