@@ -106,6 +106,16 @@ inline unsigned int Bits8(uint8x8_t m) {
     return vget_lane_u8(t, 0);
 }
 
+// Bit j set where byte j of the 16 in m (each 0 or 0xFF) is set.
+inline unsigned int Bits16(uint8x16_t m) {
+    const uint8x16_t weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+    const uint8x16_t w = vandq_u8(m, weights);
+    uint8x8_t t = vpadd_u8(vget_low_u8(w), vget_high_u8(w));
+    t = vpadd_u8(t, t);
+    t = vpadd_u8(t, t);
+    return vget_lane_u16(vreinterpret_u16_u8(t), 0);
+}
+
 // Bits 0-15 from the 16 bytes of a, bits 16-31 from those of b.
 inline uint32_t Bits16x2(uint8x16_t a, uint8x16_t b) {
     const uint8x16_t weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
@@ -330,7 +340,7 @@ void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap,
             // Entries above 0xFF are two bytes, lead byte low; the rest one byte.
             const uint16x8_t single = vdupq_n_u16(0xFF);
             const uint8x16_t wideLanes = vcombine_u8(vmovn_u16(vcgtq_u16(e0, single)), vmovn_u16(vcgtq_u16(e1, single)));
-            const uint32_t wide = Bits16x2(wideLanes, wideLanes) & 0xFFFF;
+            const unsigned int wide = Bits16(wideLanes);
             if (wide == 0) {
                 // ASCII: on with the run as far as it goes.
                 const size_t more = NarrowAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
@@ -424,7 +434,7 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
                 continue;
             }
             const unsigned int skip = 3 * whole;
-            const uint32_t plainBits = Bits16x2(PlainBytes(v), vdupq_n_u8(0)) & 0xFFFF;
+            const unsigned int plainBits = Bits16(PlainBytes(v));
             const unsigned int run = Ctz(~(plainBits >> skip));
             if (whole + run == 0) {
                 // One sequence as the portable walk takes it.
