@@ -291,7 +291,7 @@ const size_t kGbkUnits = 16;
 const size_t kGbkBytes = 32;
 
 inline uint16x8_t LookUpEntries(uint16x8_t u, const unsigned short* entries) {
-    uint16x8_t e = vdupq_n_u16(0);
+    uint16x8_t e = u;  // every lane is replaced
     e = vsetq_lane_u16(entries[vgetq_lane_u16(u, 0)], e, 0);
     e = vsetq_lane_u16(entries[vgetq_lane_u16(u, 1)], e, 1);
     e = vsetq_lane_u16(entries[vgetq_lane_u16(u, 2)], e, 2);
@@ -308,8 +308,8 @@ inline uint16x8_t LookUpEntries(uint16x8_t u, const unsigned short* entries) {
 inline uint8x16_t PackEntries(uint16x8_t e, unsigned int wide) {
     const uint8x16_t bytes = vreinterpretq_u8_u16(e);
     const uint8x8x2_t table = {{vget_low_u8(bytes), vget_high_u8(bytes)}};
-    const uint8_t* const pack = s_packs.aGbk[wide];
-    return vcombine_u8(vtbl2_u8(table, vld1_u8(pack)), vtbl2_u8(table, vld1_u8(pack + 8)));
+    const uint8x16_t pack = vld1q_u8(s_packs.aGbk[wide]);
+    return vcombine_u8(vtbl2_u8(table, vget_low_u8(pack)), vtbl2_u8(table, vget_high_u8(pack)));
 }
 
 void Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t cap, const unsigned short* entries,
