@@ -35,23 +35,26 @@ void Check(bool ok) {
 bool IsHigh(unsigned u) { return (u & 0xFC00) == 0xD800; }
 bool IsLow(unsigned u) { return (u & 0xFC00) == 0xDC00; }
 
-// The reference decoder: a sequence by its lead byte, only the low six bits
-// of a following byte, U+FFFD for an overlong form, an encoded surrogate or a
-// value above U+10FFFF, a pair beyond U+FFFF; the walk ends at a zero byte, at
-// a sequence cut by a zero byte or the end, and where the next character's
-// units do not fit (d null: no capacity).
+// The reference decoder: a sequence by its lead byte, U+FFFD for a lead byte
+// whose continuation bytes stop early (the walk goes on at the first byte that
+// is none, a zero among them), for an overlong form, an encoded surrogate or a
+// value above U+10FFFF, a pair beyond U+FFFF; a stray continuation byte stands
+// for itself; the walk ends at a zero byte, at a sequence cut by the end, and
+// where the next character's units do not fit (d null: no capacity).
 int RefDecode(const unsigned char* s, int n, unsigned short* d, int cap) {
     int i = 0, out = 0;
     while (i < n && s[i] != 0) {
         const unsigned c = s[i];
-        const int len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : c < 0xFC ? 5 : 6;
-        if (n - i < len) break;
-        bool cut = false;
-        for (int k = 1; k < len; ++k) cut = cut || s[i + k] == 0;
-        if (cut) break;
+        int len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : c < 0xFC ? 5 : 6;
+        int whole = 1;
+        while (whole < len && i + whole < n && (s[i + whole] & 0xC0) == 0x80) ++whole;
+        if (whole < len && i + whole == n) break;
         unsigned units[2] = {c, 0};
         int count = 1;
-        if (len == 2) {
+        if (whole < len) {
+            units[0] = 0xFFFD;
+            len = whole;
+        } else if (len == 2) {
             const unsigned u = (c & 0x1F) << 6 | (s[i + 1] & 0x3F);
             units[0] = u < 0x80 ? 0xFFFD : u;
         } else if (len == 3) {

@@ -94,17 +94,17 @@ struct RefUtf8 {
 std::string RefGbk(const U& units) {
     std::string s;
     for (unsigned u : units) {
-        if (u < 0x80) {
-            s += static_cast<char>(u);
+        if (u < 0x80 || u == 0x20AC) {
+            s += static_cast<char>(u < 0x80 ? u : 0x80);
             continue;
         }
         const int i = CVCMMap::FindSectionIndex(static_cast<unsigned short>(u), EV_WC2MB);
         if (i < 0) continue;
         const _VCMMapSection& sec = CVCMMap::m_pSectionWC2MB[i];
         const unsigned e = sec.pEntries[u - sec.wFirstCode];
-        if (e == 0xFFFF || (e >= 0x80 && e <= 0xFF)) continue;
+        if (e == 0xFFFF) continue;
         s += static_cast<char>(e & 0xFF);
-        s += static_cast<char>(e >> 8);
+        if (e > 0xFF) s += static_cast<char>(e >> 8);
     }
     return s;
 }
@@ -135,84 +135,93 @@ U RefFromGbk(const std::string& gbk) {
 }  // namespace
 
 TEST_F(CMMapLongText, AllDirectionsAgreeWithThePlainWalk) {
-    for (uint32_t seed = 1; seed <= 6; ++seed) {
-        const U units = MixedUnits(seed, 3000);
-        const RefUtf8 ref(units);
-        EXPECT_EQ(ref.utf8, cmmaptest::FromUtf16(65001, units)) << seed;
-        EXPECT_EQ(ref.units, cmmaptest::ToUtf16(65001, ref.utf8)) << seed;
-        const std::string gbk = RefGbk(units);
-        EXPECT_EQ(gbk, cmmaptest::FromUtf16(0, units)) << seed;
-        EXPECT_EQ(RefFromGbk(gbk), cmmaptest::ToUtf16(0, gbk)) << seed;
-    }
-    // GBK bytes of every kind, including 0x80, 0xFF and unmapped codes.
-    std::string bytes;
-    uint32_t st = 99;
-    while (bytes.size() < 5000) {
-        const unsigned run = Next(st) % 30;
-        const bool ascii = Next(st) % 2 != 0;
-        for (unsigned k = 0; k < run; ++k) bytes += static_cast<char>(ascii ? 1 + Next(st) % 0x7F : 0x80 + Next(st) % 0x80);
-    }
-    EXPECT_EQ(RefFromGbk(bytes), cmmaptest::ToUtf16(0, bytes));
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        for (uint32_t seed = 1; seed <= 6; ++seed) {
+            const U units = MixedUnits(seed, 3000);
+            const RefUtf8 ref(units);
+            EXPECT_EQ(ref.utf8, cmmaptest::FromUtf16(65001, units)) << seed;
+            EXPECT_EQ(ref.units, cmmaptest::ToUtf16(65001, ref.utf8)) << seed;
+            const std::string gbk = RefGbk(units);
+            EXPECT_EQ(gbk, cmmaptest::FromUtf16(0, units)) << seed;
+            EXPECT_EQ(RefFromGbk(gbk), cmmaptest::ToUtf16(0, gbk)) << seed;
+        }
+        // GBK bytes of every kind, including 0x80, 0xFF and unmapped codes.
+        std::string bytes;
+        uint32_t st = 99;
+        while (bytes.size() < 5000) {
+            const unsigned run = Next(st) % 30;
+            const bool ascii = Next(st) % 2 != 0;
+            for (unsigned k = 0; k < run; ++k) bytes += static_cast<char>(ascii ? 1 + Next(st) % 0x7F : 0x80 + Next(st) % 0x80);
+        }
+        EXPECT_EQ(RefFromGbk(bytes), cmmaptest::ToUtf16(0, bytes));
+    });
 }
 
 TEST_F(CMMapLongText, EveryCapacityGivesAPrefix) {
-    const U units = MixedUnits(7, 400);
-    const RefUtf8 ref(units);
-    const std::string& utf8 = ref.utf8;
-    const std::string gbk = RefGbk(units);
-    const U fromGbk = RefFromGbk(gbk);
-    for (size_t cap = 1; cap <= utf8.size() + 3; cap += 1 + cap / 16) {
-        // UTF-8: the count with the terminator when all fits beside it, else
-        // 0 with the whole characters that leave a byte free.
-        Guarded<char> a(cap);
-        const int n = CVCMMap::WideCharToMultiByte(65001, units.data(), static_cast<int>(units.size()), a.Data(), a.Cap(), nullptr, nullptr);
-        const size_t written = RefUtf8::Prefix(ref.byteEnds, cap - 1);
-        EXPECT_EQ(written == utf8.size() ? static_cast<int>(written) + 1 : 0, n) << cap;
-        const std::vector<char> w = a.Written(written);
-        EXPECT_EQ(utf8.substr(0, written), std::string(w.begin(), w.end())) << cap;
-        EXPECT_TRUE(a.UntouchedFrom(written)) << cap;
-        EXPECT_TRUE(a.GuardsIntact()) << cap;
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        const U units = MixedUnits(7, 400);
+        const RefUtf8 ref(units);
+        const std::string& utf8 = ref.utf8;
+        const std::string gbk = RefGbk(units);
+        const U fromGbk = RefFromGbk(gbk);
+        for (size_t cap = 1; cap <= utf8.size() + 3; cap += 1 + cap / 16) {
+            // UTF-8: the count with the terminator when all fits beside it, else
+            // 0 with the whole characters that leave a byte free.
+            Guarded<char> a(cap);
+            const int n = CVCMMap::WideCharToMultiByte(65001, units.data(), static_cast<int>(units.size()), a.Data(), a.Cap(), nullptr, nullptr);
+            const size_t written = RefUtf8::Prefix(ref.byteEnds, cap - 1);
+            EXPECT_EQ(written == utf8.size() ? static_cast<int>(written) + 1 : 0, n) << cap;
+            const std::vector<char> w = a.Written(written);
+            EXPECT_EQ(utf8.substr(0, written), std::string(w.begin(), w.end())) << cap;
+            EXPECT_TRUE(a.UntouchedFrom(written)) << cap;
+            EXPECT_TRUE(a.GuardsIntact()) << cap;
 
-        Guarded<char> g(cap);
-        const int m = CVCMMap::WideCharToMultiByte(0, units.data(), static_cast<int>(units.size()), g.Data(), g.Cap(), nullptr, nullptr);
-        ASSERT_LE(static_cast<size_t>(m), cap);
-        const std::vector<char> gw = g.Written(static_cast<size_t>(m));
-        EXPECT_EQ(gbk.substr(0, gw.size()), std::string(gw.begin(), gw.end())) << cap;
-        // Stopped only where the next code would not fit.
-        if (static_cast<size_t>(m) < gbk.size()) {
-            EXPECT_GT(static_cast<size_t>(m) + 2, cap) << cap;
+            Guarded<char> g(cap);
+            const int m = CVCMMap::WideCharToMultiByte(0, units.data(), static_cast<int>(units.size()), g.Data(), g.Cap(), nullptr, nullptr);
+            ASSERT_LE(static_cast<size_t>(m), cap);
+            const std::vector<char> gw = g.Written(static_cast<size_t>(m));
+            EXPECT_EQ(gbk.substr(0, gw.size()), std::string(gw.begin(), gw.end())) << cap;
+            // Stopped only where the next code would not fit.
+            if (static_cast<size_t>(m) < gbk.size()) {
+                EXPECT_GT(static_cast<size_t>(m) + 2, cap) << cap;
+            }
+            EXPECT_TRUE(g.UntouchedFrom(static_cast<size_t>(m))) << cap;
+            EXPECT_TRUE(g.GuardsIntact()) << cap;
         }
-        EXPECT_TRUE(g.UntouchedFrom(static_cast<size_t>(m))) << cap;
-        EXPECT_TRUE(g.GuardsIntact()) << cap;
-    }
-    for (size_t cap = 1; cap <= ref.units.size() + 2; cap += 1 + cap / 16) {
-        Guarded<unsigned short> a(cap);
-        const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), a.Data(), a.Cap());
-        EXPECT_EQ(RefUtf8::Prefix(ref.unitEnds, cap), static_cast<size_t>(n)) << cap;
-        EXPECT_EQ(U(ref.units.begin(), ref.units.begin() + n), a.Written(static_cast<size_t>(n))) << cap;
-        EXPECT_TRUE(a.GuardsIntact()) << cap;
+        for (size_t cap = 1; cap <= ref.units.size() + 2; cap += 1 + cap / 16) {
+            Guarded<unsigned short> a(cap);
+            const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), a.Data(), a.Cap());
+            EXPECT_EQ(RefUtf8::Prefix(ref.unitEnds, cap), static_cast<size_t>(n)) << cap;
+            EXPECT_EQ(U(ref.units.begin(), ref.units.begin() + n), a.Written(static_cast<size_t>(n))) << cap;
+            EXPECT_TRUE(a.GuardsIntact()) << cap;
 
-        Guarded<unsigned short> g(cap);
-        const int m = CVCMMap::MultiByteToWideChar(0, gbk.data(), static_cast<int>(gbk.size()), g.Data(), g.Cap());
-        EXPECT_EQ(std::min(cap, fromGbk.size()), static_cast<size_t>(m)) << cap;
-        EXPECT_EQ(U(fromGbk.begin(), fromGbk.begin() + m), g.Written(static_cast<size_t>(m))) << cap;
-        EXPECT_TRUE(g.GuardsIntact()) << cap;
-    }
+            Guarded<unsigned short> g(cap);
+            const int m = CVCMMap::MultiByteToWideChar(0, gbk.data(), static_cast<int>(gbk.size()), g.Data(), g.Cap());
+            EXPECT_EQ(std::min(cap, fromGbk.size()), static_cast<size_t>(m)) << cap;
+            EXPECT_EQ(U(fromGbk.begin(), fromGbk.begin() + m), g.Written(static_cast<size_t>(m))) << cap;
+            EXPECT_TRUE(g.GuardsIntact()) << cap;
+        }
+    });
 }
 
 TEST_F(CMMapLongText, AZeroEndsTheWalkWhereverItFalls) {
-    // The block paths look 16 to 32 characters ahead: a zero at any place in
-    // such a stretch must end the text exactly there.
-    const U units = MixedUnits(11, 160);
-    const std::string gbk = RefGbk(units);
-    for (size_t at = 0; at < 120 && at < gbk.size(); ++at) {
-        std::string cut = gbk;
-        cut[at] = 0;
-        EXPECT_EQ(RefFromGbk(cut), cmmaptest::ToUtf16(0, cut)) << at;
-    }
-    for (size_t at = 0; at < 60; ++at) {
-        U cut = units;
-        cut[at] = 0;
-        EXPECT_EQ(RefGbk(U(cut.begin(), cut.begin() + static_cast<long>(at))), cmmaptest::FromUtf16(0, cut)) << at;
-    }
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        // The block paths look 16 to 32 characters ahead: a zero at any place in
+        // such a stretch must end the text exactly there.
+        const U units = MixedUnits(11, 160);
+        const std::string gbk = RefGbk(units);
+        for (size_t at = 0; at < 120 && at < gbk.size(); ++at) {
+            std::string cut = gbk;
+            cut[at] = 0;
+            EXPECT_EQ(RefFromGbk(cut), cmmaptest::ToUtf16(0, cut)) << at;
+        }
+        for (size_t at = 0; at < 60; ++at) {
+            U cut = units;
+            cut[at] = 0;
+            EXPECT_EQ(RefGbk(U(cut.begin(), cut.begin() + static_cast<long>(at))), cmmaptest::FromUtf16(0, cut)) << at;
+        }
+    });
 }

@@ -206,6 +206,23 @@ TEST_F(CMMapTables, EveryCodeRoundTrips) {
     EXPECT_EQ(units, cmmaptest::ToUtf16(65001, cmmaptest::FromUtf16(65001, units)));
 }
 
+// The characters a single byte stands for come back as that byte, and no
+// unit is written as a single byte that reads back as another character.
+TEST_F(CMMapTables, EverySingleByteRoundTrips) {
+    for (unsigned b = 1; b < 0x100; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        const std::vector<unsigned short> unit = cmmaptest::ToUtf16(0, byte);
+        if (unit.size() != 1) continue;  // a lead byte alone, or 0xFF
+        EXPECT_EQ(byte, cmmaptest::FromUtf16(0, unit)) << std::hex << b;
+    }
+    for (unsigned u = 0x80; u < 0x10000; ++u) {
+        const std::vector<unsigned short> unit = {static_cast<unsigned short>(u)};
+        const std::string gbk = cmmaptest::FromUtf16(0, unit);
+        if (gbk.size() != 1) continue;
+        EXPECT_EQ(unit, cmmaptest::ToUtf16(0, gbk)) << std::hex << u;
+    }
+}
+
 TEST_F(CMMapTables, FindSectionIndexEdges) {
     const int lastWM = 29, lastMM = 126;
     const struct {
@@ -241,6 +258,7 @@ TEST_F(CMMapTables, UnloadedTablesFindNothingAndConvertOnlyAscii) {
     const std::vector<unsigned short> ascii = {'a', 0x20AC, 'b'};
     EXPECT_EQ(ascii, cmmaptest::ToUtf16(0, "a\x80\xB0\xA1" "b"));
     EXPECT_EQ("ab", cmmaptest::FromUtf16(0, {'a', 0x554A, 'b'}));
+    EXPECT_EQ("a\x80" "b", cmmaptest::FromUtf16(0, ascii));
     // UTF-8 never needs the tables.
     EXPECT_EQ(std::vector<unsigned short>{0x554A}, cmmaptest::ToUtf16(65001, "\xE5\x95\x8A"));
     CVCMMap::GlobalUnInit();  // twice is harmless
@@ -274,7 +292,7 @@ TEST_F(CMMapTables, InitializeMapDataOwnImages) {
     EXPECT_EQ(0, CVCMMap::FindSectionIndex(0x0103, EV_WC2MB));
     EXPECT_EQ(-1, CVCMMap::FindSectionIndex(0x0104, EV_WC2MB));
     EXPECT_EQ(-1, CVCMMap::FindSectionIndex(0x00FF, EV_WC2MB));
-    // Entries 0x0080-0x00FF and 0xFFFF produce nothing.
+    // A single byte that would lead a code (0x00A0) and 0xFFFF produce nothing.
     EXPECT_EQ("AABB", cmmaptest::FromUtf16(0, {0x0100, 0x0101, 0x0102, 0x0103, 0x554A}));
 
     // An image without sections loads as an empty table.

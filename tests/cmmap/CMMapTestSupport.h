@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "vos/vos.h"
+#ifdef VOS_TEST_HOOKS
+#include "vbase/VCMMapBlocks.h"
+#endif
 
 namespace cmmaptest {
 
@@ -20,6 +23,20 @@ class Loaded : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(1, CVCMMap::GlobalInit()); }
 };
+
+// Runs body(name) with the processor's block walks (SSSE3, NEON) and, in test
+// builds, again with the exact walks alone: both must give the same results.
+template <typename F>
+void ForEachWalk(F body) {
+    body("block walks");
+#ifdef VOS_TEST_HOOKS
+    struct Off {
+        Off() { VCMMapHook_UseBlockWalks(0); }
+        ~Off() { VCMMapHook_UseBlockWalks(1); }
+    } off;
+    body("exact walks");
+#endif
+}
 
 // A destination with guard bytes on both sides: a converter that writes past
 // the capacity it was given changes a guard.

@@ -40,7 +40,14 @@ TEST_F(CMMapUtf8, DecodesEveryLeadClass) {
         {"encoded surrogate halves", "\xED\xA0\xBD\xED\xB8\x80", {0xFFFD, 0xFFFD}},
         {"the last unit before the surrogates", "\xED\x9F\xBF", {0xD7FF}},
         {"stray continuation bytes stand for themselves", "\x80\xBF", {0x0080, 0x00BF}},
-        {"following bytes are not tested", "\xC3\x41", {0x00C1}},
+        // A lead byte without its continuation bytes stands for U+FFFD alone:
+        // the text after it is kept.
+        {"lead byte before ASCII", "\xC3\x41", {0xFFFD, 'A'}},
+        {"a path keeps its separators", "a\xE4/b/c", {'a', 0xFFFD, '/', 'b', '/', 'c'}},
+        {"lead byte before a separator", "\xC3/x", {0xFFFD, '/', 'x'}},
+        {"one continuation byte of two", "\xE4\xB8/", {0xFFFD, '/'}},
+        {"lead byte before a lead byte", "\xE4\xE4\xB8\xAD", {0xFFFD, 0x4E2D}},
+        {"four-byte lead cut by ASCII", "\xF0\x9F\x98z", {0xFFFD, 'z'}},
         {"euro", "\xE2\x82\xAC", {0x20AC}},
     };
     for (auto& r : rows) {
@@ -93,8 +100,9 @@ TEST_F(CMMapUtf8, CutSequencesNeverReadOutside) {
         {"two of three bytes at the end", std::string("a\xE4\xB8", 3), {'a'}},
         {"lead byte alone at the end", std::string("a\xF0", 2), {'a'}},
         {"six-byte lead with five bytes", std::string("\xFC\x80\x80\x80\x80", 5), {}},
-        {"zero inside a sequence", std::string("a\xE4\0bc", 5), {'a'}},
-        {"zero as second byte", std::string("\xC3\0z", 3), {}},
+        // A zero is no continuation byte: the lead stands alone, the zero ends the text.
+        {"zero inside a sequence", std::string("a\xE4\0bc", 5), {'a', 0xFFFD}},
+        {"zero as second byte", std::string("\xC3\0z", 3), {0xFFFD}},
     };
     for (auto& r : rows) {
         Exact<char> src(r.bytes.data(), r.bytes.size());
@@ -211,8 +219,14 @@ TEST_F(CMMapUtf8, Utf8ToUnicodeBufferCutsAndTerminates) {
     EXPECT_EQ(10, CVCMMap::Utf8ToUnicode(ten, 10, four.Data(), 0));
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(nullptr, 10, four.Data(), 4));
     EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(ten, 0, four.Data(), 4));
+    // Nothing to convert still leaves a terminated (empty) text.
     char empty[] = "";
-    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(empty, 1, four.Data(), 4));
+    Guarded<unsigned short> one(4);
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(empty, 1, one.Data(), 4));
+    EXPECT_EQ(0, one.Written(1)[0]);
+    Guarded<unsigned short> none(4);
+    EXPECT_EQ(0, CVCMMap::Utf8ToUnicode(ten, 0, none.Data(), 4));
+    EXPECT_EQ(0, none.Written(1)[0]);
 }
 
 TEST_F(CMMapUtf8, UnicodeToUtf8BufferIsAllOrNothing) {
@@ -241,13 +255,13 @@ TEST_F(CMMapUtf8, UnicodeToUtf8BufferIsAllOrNothing) {
 }
 
 TEST_F(CMMapUtf8, Utf8ToAnsicGivesACountedGbkString) {
-    char text[] = "a\xE5\x95\x8A\xE2\x82\xAC" "b";  // a, U+554A, euro (no GBK code), b
+    char text[] = "a\xE5\x95\x8A\xE2\x82\xAC" "b";  // a, U+554A, euro, b
     unsigned int len = 99;
     char* gbk = CVCMMap::Utf8ToAnsic(text, 8, len);
     ASSERT_NE(nullptr, gbk);
-    EXPECT_EQ(5u, len);
-    EXPECT_STREQ("a\xB0\xA1" "b", gbk);
-    EXPECT_EQ(5, VCountedBlockCount(gbk));
+    EXPECT_EQ(6u, len);
+    EXPECT_STREQ("a\xB0\xA1\x80" "b", gbk);
+    EXPECT_EQ(6, VCountedBlockCount(gbk));
     VDelete(gbk);
 
     len = 99;
@@ -272,98 +286,101 @@ TEST_F(CMMapUtf8, Utf8ToAnsicFailsCleanlyWithoutMemory) {
 // character, every cut by a zero or by the capacity, and the destination past
 // the result come out as character-by-character conversion has them.
 TEST_F(CMMapUtf8, LongTextAgreesWithOneCharacterAtATime) {
-    static const char* const kPieces[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "a", "\xE9\x87\x8C", "\xC3\xA9",
-                                          "\xF0\x9F\x98\x80", "\xE0\x80\x82", "\xED\xA0\x80", "\x80", "plain ASCII words, 26"};
-    std::string utf8;
-    U want;
-    std::vector<size_t> starts;  // byte offset of each character
-    auto add = [&](const std::string& one) {
-        starts.push_back(utf8.size());
-        utf8 += one;
-        const U units = ToUtf16(65001, one);
-        want.insert(want.end(), units.begin(), units.end());
-    };
-    uint32_t state = 1;
-    bool tight = false;
-    while (utf8.size() < 900) {
-        if (!tight && utf8.size() > 300) {
-            tight = true;
-            // A block of ideographs and ASCII as long as a step takes, then a
-            // pair; and ASCII as thin as text comes after a block step that
-            // took one unit: the tightest cuts after the widest stores.
-            add("\xC3\xA9");
-            for (int r = 0; r < 10; ++r) add(kPieces[r % 2]);
-            for (int r = 0; r < 15; ++r) add("x");
-            add(kPieces[5]);
-            add("\xC3\xA9");
-            add("a");
-            add("\xC3\xA9");
-            for (int r = 0; r < 40; ++r) add("y");
+    cmmaptest::ForEachWalk([&](const char* walk) {
+        SCOPED_TRACE(walk);
+        static const char* const kPieces[] = {"\xE4\xB8\xAD", "\xE6\x96\x87", "a", "\xE9\x87\x8C", "\xC3\xA9",
+                                              "\xF0\x9F\x98\x80", "\xE0\x80\x82", "\xED\xA0\x80", "\x80", "plain ASCII words, 26"};
+        std::string utf8;
+        U want;
+        std::vector<size_t> starts;  // byte offset of each character
+        auto add = [&](const std::string& one) {
+            starts.push_back(utf8.size());
+            utf8 += one;
+            const U units = ToUtf16(65001, one);
+            want.insert(want.end(), units.begin(), units.end());
+        };
+        uint32_t state = 1;
+        bool tight = false;
+        while (utf8.size() < 900) {
+            if (!tight && utf8.size() > 300) {
+                tight = true;
+                // A block of ideographs and ASCII as long as a step takes, then a
+                // pair; and ASCII as thin as text comes after a block step that
+                // took one unit: the tightest cuts after the widest stores.
+                add("\xC3\xA9");
+                for (int r = 0; r < 10; ++r) add(kPieces[r % 2]);
+                for (int r = 0; r < 15; ++r) add("x");
+                add(kPieces[5]);
+                add("\xC3\xA9");
+                add("a");
+                add("\xC3\xA9");
+                for (int r = 0; r < 40; ++r) add("y");
+            }
+            // Mostly runs of ideographs, of up to 14; now and then ASCII and the
+            // other forms.
+            state = state * 1664525u + 1013904223u;
+            const unsigned pick = (state >> 16) % 24;
+            const unsigned repeat = pick < 12 ? 1 + (state >> 8) % 14 : 1;
+            for (unsigned r = 0; r < repeat; ++r) {
+                add(pick < 12 ? kPieces[(pick + r) % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14]);
+            }
         }
-        // Mostly runs of ideographs, of up to 14; now and then ASCII and the
-        // other forms.
-        state = state * 1664525u + 1013904223u;
-        const unsigned pick = (state >> 16) % 24;
-        const unsigned repeat = pick < 12 ? 1 + (state >> 8) % 14 : 1;
-        for (unsigned r = 0; r < repeat; ++r) {
-            add(pick < 12 ? kPieces[(pick + r) % 2] : pick < 18 ? kPieces[2 + pick % 2] : kPieces[pick - 14]);
+        EXPECT_EQ(want, ToUtf16(65001, utf8));
+
+        // A zero byte ends the text; a cut one leaves the destination alone.
+        for (size_t at = 0; at < starts.size(); ++at) {
+            std::string cut = utf8;
+            cut[starts[at]] = 0;
+            const U before = ToUtf16(65001, utf8.substr(0, starts[at]));
+            Guarded<unsigned short> out(want.size() + 40);
+            const int n = CVCMMap::MultiByteToWideChar(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap());
+            ASSERT_EQ(before.size(), static_cast<size_t>(n)) << at;
+            EXPECT_EQ(before, out.Written(before.size())) << at;
+            EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
         }
-    }
-    EXPECT_EQ(want, ToUtf16(65001, utf8));
+        for (size_t cap = 1; cap <= want.size() + 1; ++cap) {
+            Guarded<unsigned short> out(cap);
+            const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), out.Data(), out.Cap());
+            const size_t fits = std::min(cap, want.size());
+            // Short by one only where a pair would be split.
+            const bool split = fits < want.size() && (want[fits - 1] & 0xFC00) == 0xD800;
+            ASSERT_EQ(split ? fits - 1 : fits, static_cast<size_t>(n)) << cap;
+            EXPECT_EQ(U(want.begin(), want.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
+            EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << cap;
+            EXPECT_TRUE(out.GuardsIntact()) << cap;
+        }
 
-    // A zero byte ends the text; a cut one leaves the destination alone.
-    for (size_t at = 0; at < starts.size(); ++at) {
-        std::string cut = utf8;
-        cut[starts[at]] = 0;
-        const U before = ToUtf16(65001, utf8.substr(0, starts[at]));
-        Guarded<unsigned short> out(want.size() + 40);
-        const int n = CVCMMap::MultiByteToWideChar(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap());
-        ASSERT_EQ(before.size(), static_cast<size_t>(n)) << at;
-        EXPECT_EQ(before, out.Written(before.size())) << at;
-        EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
-    }
-    for (size_t cap = 1; cap <= want.size() + 1; ++cap) {
-        Guarded<unsigned short> out(cap);
-        const int n = CVCMMap::MultiByteToWideChar(65001, utf8.data(), static_cast<int>(utf8.size()), out.Data(), out.Cap());
-        const size_t fits = std::min(cap, want.size());
-        // Short by one only where a pair would be split.
-        const bool split = fits < want.size() && (want[fits - 1] & 0xFC00) == 0xD800;
-        ASSERT_EQ(split ? fits - 1 : fits, static_cast<size_t>(n)) << cap;
-        EXPECT_EQ(U(want.begin(), want.begin() + n), out.Written(static_cast<size_t>(n))) << cap;
-        EXPECT_TRUE(out.UntouchedFrom(static_cast<size_t>(n))) << cap;
-        EXPECT_TRUE(out.GuardsIntact()) << cap;
-    }
-
-    // The other way, lone halves becoming U+FFFD; a cut result writes its
-    // whole characters and no further.
-    U wide = want;
-    for (size_t i = 40; i < wide.size(); i += 97) wide[i] = static_cast<unsigned short>(i % 2 ? 0xDC00 : 0xD800);
-    std::string bytes;
-    for (size_t i = 0; i < wide.size(); ++i) {
-        const size_t len = (wide[i] & 0xFC00) == 0xD800 && i + 1 < wide.size() && (wide[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
-        bytes += FromUtf16(65001, U(wide.begin() + i, wide.begin() + i + len));
-        i += len - 1;
-    }
-    EXPECT_EQ(bytes, FromUtf16(65001, wide));
-    for (size_t cap = 1; cap <= bytes.size() + 2; ++cap) {
-        Guarded<char> out(cap);
-        const int n = CVCMMap::WideCharToMultiByte(65001, wide.data(), static_cast<int>(wide.size()), out.Data(), out.Cap(),
-                                                   nullptr, nullptr);
-        size_t prefix = std::min(cap - 1, bytes.size());
-        while (prefix < bytes.size() && prefix > 0 && (bytes[prefix] & 0xC0) == 0x80) --prefix;
-        ASSERT_EQ(cap > bytes.size() ? static_cast<int>(bytes.size()) + 1 : 0, n) << cap;
-        EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.begin() + prefix), out.Written(prefix)) << cap;
-        EXPECT_TRUE(out.UntouchedFrom(prefix)) << cap;
-    }
-    for (size_t at = 1; at < wide.size(); ++at) {
-        U cut = wide;
-        cut[at] = 0;
-        const std::string before = FromUtf16(65001, U(wide.begin(), wide.begin() + at));
-        Guarded<char> out(bytes.size() + 40);
-        const int n = CVCMMap::WideCharToMultiByte(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap(),
-                                                   nullptr, nullptr);
-        ASSERT_EQ(before.size() + 1, static_cast<size_t>(n)) << at;
-        EXPECT_EQ(std::vector<char>(before.begin(), before.end()), out.Written(before.size())) << at;
-        EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
-    }
+        // The other way, lone halves becoming U+FFFD; a cut result writes its
+        // whole characters and no further.
+        U wide = want;
+        for (size_t i = 40; i < wide.size(); i += 97) wide[i] = static_cast<unsigned short>(i % 2 ? 0xDC00 : 0xD800);
+        std::string bytes;
+        for (size_t i = 0; i < wide.size(); ++i) {
+            const size_t len = (wide[i] & 0xFC00) == 0xD800 && i + 1 < wide.size() && (wide[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
+            bytes += FromUtf16(65001, U(wide.begin() + i, wide.begin() + i + len));
+            i += len - 1;
+        }
+        EXPECT_EQ(bytes, FromUtf16(65001, wide));
+        for (size_t cap = 1; cap <= bytes.size() + 2; ++cap) {
+            Guarded<char> out(cap);
+            const int n = CVCMMap::WideCharToMultiByte(65001, wide.data(), static_cast<int>(wide.size()), out.Data(), out.Cap(),
+                                                       nullptr, nullptr);
+            size_t prefix = std::min(cap - 1, bytes.size());
+            while (prefix < bytes.size() && prefix > 0 && (bytes[prefix] & 0xC0) == 0x80) --prefix;
+            ASSERT_EQ(cap > bytes.size() ? static_cast<int>(bytes.size()) + 1 : 0, n) << cap;
+            EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.begin() + prefix), out.Written(prefix)) << cap;
+            EXPECT_TRUE(out.UntouchedFrom(prefix)) << cap;
+        }
+        for (size_t at = 1; at < wide.size(); ++at) {
+            U cut = wide;
+            cut[at] = 0;
+            const std::string before = FromUtf16(65001, U(wide.begin(), wide.begin() + at));
+            Guarded<char> out(bytes.size() + 40);
+            const int n = CVCMMap::WideCharToMultiByte(65001, cut.data(), static_cast<int>(cut.size()), out.Data(), out.Cap(),
+                                                       nullptr, nullptr);
+            ASSERT_EQ(before.size() + 1, static_cast<size_t>(n)) << at;
+            EXPECT_EQ(std::vector<char>(before.begin(), before.end()), out.Written(before.size())) << at;
+            EXPECT_TRUE(out.UntouchedFrom(before.size())) << at;
+        }
+    });
 }

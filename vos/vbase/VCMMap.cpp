@@ -21,15 +21,8 @@ const unsigned int kMB2WCIndexSize = 0xFF00 - kMB2WCIndexBase;
 // The single-byte entries ahead of the double-byte index.
 const unsigned int kSingleByteEntries = 0x100;
 
-// Stands in for every page of the Unicode-to-multibyte index without codes.
-struct CVNoCodePage {
-    unsigned short aEntries[256];
-    constexpr CVNoCodePage() : aEntries() {
-        for (unsigned short& e : aEntries) e = kVCMMapNoEntry;
-    }
-};
-constexpr CVNoCodePage s_noCodePage;
-const unsigned short* const s_aNoCodePage = s_noCodePage.aEntries;
+// Entries of the Unicode-to-multibyte index: one per unit.
+const unsigned int kWC2MBIndexSize = 0x10000;
 
 // The images are read byte by byte: they need not be aligned, and their
 // words are little-endian whatever the target.
@@ -64,8 +57,7 @@ void FreeTable(EVConversionType type) {
 }  // namespace
 
 unsigned short* CVCMMapIndex::s_pMB2WC = nullptr;
-const unsigned short* CVCMMapIndex::s_apWC2MB[256] = {};
-bool CVCMMapIndex::s_bWC2MBIndexed = false;
+unsigned short* CVCMMapIndex::s_pWC2MB = nullptr;
 
 unsigned short VCMMap_LookupMB2WC(unsigned short code) {
     const int index = CVCMMap::FindSectionIndex(code, EV_MB2WC);
@@ -75,13 +67,19 @@ unsigned short VCMMap_LookupMB2WC(unsigned short code) {
 }
 
 unsigned short VCMMap_LookupWC2MB(unsigned short unit) {
+    // The euro sign lies in no section: its byte is the single byte that
+    // the multibyte side reads as it, table or not.
+    if (unit == kVCMMapEuroUnit) return static_cast<unsigned short>(kVCMMapEuroByte);
     const int index = CVCMMap::FindSectionIndex(unit, EV_WC2MB);
     if (index < 0) return kVCMMapNoEntry;
     const _VCMMapSection& section = CVCMMap::m_pSectionWC2MB[index];
     const unsigned short entry = section.pEntries[unit - section.wFirstCode];
-    // An entry 0x0080-0x00FF would be a single byte, which the multibyte
-    // side never reads back as this character.
-    if (entry >= 0x0080 && entry <= 0x00FF) return kVCMMapNoEntry;
+    // A single-byte entry is written as that byte where the byte stands for
+    // a character alone; a zero would end the text, and a lone lead byte
+    // (or 0xFF) would take the next character with it.
+    if (entry <= 0x00FF) {
+        return entry == 0 || entry > kVCMMapEuroByte ? kVCMMapNoEntry : entry;
+    }
     return entry;
 }
 
@@ -92,7 +90,8 @@ void CVCMMapIndex::BuildMB2WC() {
     // Without the index the converters fall back to the section search.
     if (block == nullptr) return;
     for (unsigned int c = 0; c < kSingleByteEntries; ++c) {
-        block[c] = (c == 0 || c > 0x80) ? kVCMMapNoEntry : static_cast<unsigned short>(c == 0x80 ? 0x20AC : c);
+        block[c] = (c == 0 || c > kVCMMapEuroByte) ? kVCMMapNoEntry
+                                                   : static_cast<unsigned short>(c == kVCMMapEuroByte ? kVCMMapEuroUnit : c);
     }
     unsigned short* index = block + kSingleByteEntries;
     for (unsigned int i = 0; i < kMB2WCIndexSize; ++i) {
@@ -111,40 +110,27 @@ void CVCMMapIndex::FreeMB2WC() {
 
 void CVCMMapIndex::BuildWC2MB() {
     FreeWC2MB();
-    for (unsigned int page = 0; page < 256; ++page) {
-        s_apWC2MB[page] = s_aNoCodePage;
-        unsigned short* entries = nullptr;
-        for (unsigned int low = 0; low < 256; ++low) {
-            const unsigned int unit = page << 8 | low;
-            // Plain ASCII gives its own byte, written twice so that the
-            // converter can store an entry's two bytes without telling the
-            // two kinds apart; the terminator has no entry.
-            const unsigned short entry =
-                unit == 0 ? kVCMMapNoEntry
-                          : unit < 0x80 ? static_cast<unsigned short>(unit << 8 | unit)
-                                        : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
-            if (entry == kVCMMapNoEntry) continue;
-            if (entries == nullptr) {
-                entries = static_cast<unsigned short*>(CVMem::Allocate(256 * sizeof(unsigned short), VOS_HERE));
-                if (entries == nullptr) {
-                    FreeWC2MB();
-                    return;
-                }
-                memcpy(entries, s_aNoCodePage, 256 * sizeof(unsigned short));
-                s_apWC2MB[page] = entries;
-            }
-            entries[low] = entry;
-        }
+    // One flat entry per unit: a single load per character, for the block
+    // walks as for the plain one.
+    unsigned short* entries =
+        static_cast<unsigned short*>(CVMem::Allocate(kWC2MBIndexSize * sizeof(unsigned short), VOS_HERE));
+    // Without the index the converters fall back to the section search.
+    if (entries == nullptr) return;
+    for (unsigned int unit = 0; unit < kWC2MBIndexSize; ++unit) {
+        // Plain ASCII gives its own byte, so that the converters need not
+        // tell it from other units; the terminator has no entry.
+        unsigned short entry = unit == 0 ? kVCMMapNoEntry
+                               : unit < 0x80 ? static_cast<unsigned short>(unit)
+                                             : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+        if (unit >= 0x80 && entry <= 0xFF) entry = static_cast<unsigned short>(kVCMMapSingleMark | entry);
+        entries[unit] = entry;
     }
-    s_bWC2MBIndexed = true;
+    s_pWC2MB = entries;
 }
 
 void CVCMMapIndex::FreeWC2MB() {
-    for (const unsigned short*& page : s_apWC2MB) {
-        if (page != s_aNoCodePage) CVMem::Deallocate(const_cast<unsigned short*>(page));
-        page = nullptr;
-    }
-    s_bWC2MBIndexed = false;
+    if (s_pWC2MB != nullptr) CVMem::Deallocate(s_pWC2MB);
+    s_pWC2MB = nullptr;
 }
 
 int CVCMMap::GlobalInit() {

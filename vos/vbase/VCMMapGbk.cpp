@@ -4,11 +4,8 @@
 #include <stdint.h>
 #include <string.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "vbase/VCMMapAscii.h"
+#include "vbase/VCMMapBlocks.h"
 #include "vbase/VCMMapTables.h"
 
 VOS_NAMESPACE_BEGIN
@@ -27,8 +24,8 @@ inline bool GbkStep(const unsigned char*& s, const unsigned char* end, unsigned 
         ++s;
         return true;
     }
-    if (c == 0x80) {
-        *d++ = 0x20AC;
+    if (c == kVCMMapEuroByte) {
+        *d++ = kVCMMapEuroUnit;
         ++s;
         return true;
     }
@@ -45,104 +42,20 @@ inline bool GbkStep(const unsigned char*& s, const unsigned char* end, unsigned 
     return true;
 }
 
-#if defined(__SSE2__)
-// GBK to UTF-16 32 characters at a time, with no branch that depends on the
-// text: on mixed text the choice between one and two bytes per character
-// would be mispredicted at every change. Each window is the next 64 bytes,
-// which start at a character and hold at least 32 characters. For every
-// byte position the window computes the index entry the byte would select
-// as the first of a character (the single-byte entries for a byte that
-// stands alone, the double-byte entry with the following byte for a lead
-// byte) and the positions where characters start; the characters are then
-// the first 32 such positions. A window with a zero byte is left to the
-// exact walk, as is the end of the source or of the destination. Advances
-// s and d past what it converted.
-void GbkToUtf16Windows(const unsigned char*& s, const unsigned char* end, unsigned short*& d,
-                       const unsigned short* dend, const unsigned short* index) {
-    const int kBytes = 64;
-    const int kChars = kBytes / 2;
-    const unsigned short* const entries = index - 0x100;  // single bytes first, then code - 0x8000
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i below81 = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i aboveFE = _mm_set1_epi8(static_cast<char>(0xFF));
-    const __m128i row80 = _mm_set1_epi16(0x80);
-    alignas(16) unsigned short slot[kBytes];
-    // A window reads one byte more than it holds: its last position's
-    // following byte.
-    while (end - s > kBytes && dend - d >= kBytes) {
-        __m128i bytes[4];
-        __m128i zeroBytes[4];
-        __m128i special = zero;  // high bit set in the bytes that are not plain ASCII
-        for (int k = 0; k < 4; ++k) {
-            bytes[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-            zeroBytes[k] = _mm_cmpeq_epi8(bytes[k], zero);
-            special = _mm_or_si128(special, _mm_or_si128(bytes[k], zeroBytes[k]));
-        }
-        if (_mm_movemask_epi8(special) == 0) {
-            // Plain ASCII: widened as it stands.
-            for (int k = 0; k < 4; ++k) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k), _mm_unpacklo_epi8(bytes[k], zero));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k + 8), _mm_unpackhi_epi8(bytes[k], zero));
-            }
-            s += kBytes;
-            d += kBytes;
-            // ASCII text: on with the run as far as it goes.
-            const size_t run = VCMMap_WidenAsciiRun(
-                s, VCMMap_MinSize(static_cast<size_t>(end - s), static_cast<size_t>(dend - d)), d);
-            s += run;
-            d += run;
-            continue;
-        }
-        const __m128i anyZero =
-            _mm_or_si128(_mm_or_si128(zeroBytes[0], zeroBytes[1]), _mm_or_si128(zeroBytes[2], zeroBytes[3]));
-        if (_mm_movemask_epi8(anyZero) != 0) return;
-        uint64_t lead = 0;
-        for (int k = 0; k < 4; ++k) {
-            // Lead bytes 0x81-0xFE are, as signed bytes, above -128 and below -1.
-            const __m128i isLead = _mm_and_si128(_mm_cmpgt_epi8(bytes[k], below81), _mm_cmpgt_epi8(aboveFE, bytes[k]));
-            lead |= static_cast<uint64_t>(static_cast<unsigned int>(_mm_movemask_epi8(isLead))) << (16 * k);
-            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k + 1));
-            // slot = lead ? (byte - 0x80) << 8 | next byte : byte, eight at a time.
-            const __m128i halves[2][3] = {
-                {_mm_unpacklo_epi8(bytes[k], zero), _mm_unpacklo_epi8(next, zero), _mm_unpacklo_epi8(isLead, isLead)},
-                {_mm_unpackhi_epi8(bytes[k], zero), _mm_unpackhi_epi8(next, zero), _mm_unpackhi_epi8(isLead, isLead)}};
-            for (int h = 0; h < 2; ++h) {
-                const __m128i dbl = _mm_or_si128(_mm_slli_epi16(_mm_sub_epi16(halves[h][0], row80), 8), halves[h][1]);
-                _mm_store_si128(reinterpret_cast<__m128i*>(slot + 16 * k + 8 * h),
-                                _mm_or_si128(_mm_and_si128(halves[h][2], dbl), _mm_andnot_si128(halves[h][2], halves[h][0])));
-            }
-        }
-        // Characters start at position 0, after every byte that is not a
-        // lead byte, and in a run of lead bytes at every second one: the
-        // bytes between are trails. Adding each run's first bit to the runs
-        // that start at an even position clears those runs (the carry
-        // leaves them), which splits the runs by the parity of their start.
-        const uint64_t even = 0x5555555555555555ull;
-        const uint64_t runStarts = lead & ~(lead << 1);
-        const uint64_t evenRuns = lead & ~(lead + (runStarts & even));
-        const uint64_t leadStarts = (evenRuns & even) | ((lead ^ evenRuns) & ~even);
-        uint64_t starts = ~(leadStarts << 1);
-        for (int i = 0; i < kChars; ++i) {
-            const unsigned int at = static_cast<unsigned int>(__builtin_ctzll(starts));
-            starts &= starts - 1;
-            const unsigned short unit = entries[slot[at]];
-            if (unit != kVCMMapNoEntry) *d++ = unit;
-        }
-        // The next start, or the end of the window when the last character
-        // took its last two bytes.
-        s += starts != 0 ? __builtin_ctzll(starts) : kBytes;
-    }
-}
-#endif
 
 size_t GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap) {
     const unsigned char* const end = s + n;
     unsigned short* const start = d;
     unsigned short* const dend = d + cap;
     const unsigned short* const index = CVCMMapIndex::s_pMB2WC;
-#if defined(__SSE2__)
-    if (index != nullptr) GbkToUtf16Windows(s, end, d, dend, index);
-#endif
+    const CVCMMapBlockWalks* const blocks = VCMMap_BlockWalks();
+    if (index != nullptr && blocks != nullptr && blocks->pfnGbkToUtf16 != nullptr) {
+        size_t i = 0;
+        size_t out = 0;
+        blocks->pfnGbkToUtf16(s, n, d, cap, index, &i, &out);
+        s += i;
+        d += out;
+    }
     while (index != nullptr) {
         const size_t left = static_cast<size_t>(end - s);
         const size_t room = static_cast<size_t>(dend - d);
@@ -168,7 +81,7 @@ size_t GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t ca
                 s += run;
                 d += run;
             } else {
-                if (c == 0x80) *d++ = 0x20AC;
+                if (c == kVCMMapEuroByte) *d++ = kVCMMapEuroUnit;
                 ++s;  // 0xFF maps to nothing
             }
         }
@@ -202,19 +115,11 @@ size_t CountGbk(const unsigned char* s, size_t n) {
 }
 
 inline unsigned short EntryWC2MB(unsigned int unit) {
-    return CVCMMapIndex::s_bWC2MBIndexed ? CVCMMapIndex::s_apWC2MB[unit >> 8][unit & 0xFF]
-                                         : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
+    return CVCMMapIndex::s_pWC2MB != nullptr ? CVCMMapIndex::s_pWC2MB[unit]
+                                             : VCMMap_LookupWC2MB(static_cast<unsigned short>(unit));
 }
 
-// Writes a table entry as its two bytes, lead byte first.
-inline void StoreCode(unsigned char* d, unsigned short entry) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    memcpy(d, &entry, 2);
-#else
-    d[0] = static_cast<unsigned char>(entry & 0xFF);
-    d[1] = static_cast<unsigned char>(entry >> 8);
-#endif
-}
+inline size_t EntryBytes(unsigned int entry) { return VCMMap_IsSingleByteEntry(entry) ? 1 : 2; }
 
 // UTF-16 to GBK. A two-byte code that does not fit the capacity ends the
 // walk; nothing is ever split.
@@ -222,16 +127,24 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
     const unsigned short* const end = s + n;
     unsigned char* const start = d;
     unsigned char* const dend = d + cap;
-    const unsigned short* const* const pages = CVCMMapIndex::s_apWC2MB;
+    const unsigned short* const entries = CVCMMapIndex::s_pWC2MB;
     // Sixteen units at a time while there is room for two bytes each. A
     // block of plain ASCII is narrowed at once; otherwise every unit stores
-    // its entry's two bytes, the second one at the first one's place when
-    // the unit is ASCII (its entry holds its byte twice), so no branch
-    // depends on the mix of ASCII and ideographs. Units without an entry,
-    // the terminator among them, take the one branch, which the text almost
+    // its entry's two bytes, trail byte first, the lead byte (or the single
+    // byte) then at the first place, so no branch depends on the mix of
+    // ASCII and ideographs. Units without an entry, the terminator among
+    // them, and the euro sign take the one branch, which the text almost
     // never takes.
+    const CVCMMapBlockWalks* const blocks = VCMMap_BlockWalks();
+    if (entries != nullptr && blocks != nullptr && blocks->pfnUtf16ToGbk != nullptr) {
+        size_t i = 0;
+        size_t out = 0;
+        blocks->pfnUtf16ToGbk(s, n, d, cap, entries, &i, &out);
+        s += i;
+        d += out;
+    }
     const size_t kBlock = 16;  // VCMMap_NarrowAscii16's block
-    while (CVCMMapIndex::s_bWC2MBIndexed && static_cast<size_t>(end - s) >= kBlock &&
+    while (entries != nullptr && static_cast<size_t>(end - s) >= kBlock &&
            static_cast<size_t>(dend - d) >= 2 * kBlock) {
         if (VCMMap_NarrowAscii16(s, d)) {
             // ASCII text: on with the run as far as it goes.
@@ -245,14 +158,20 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
         }
         for (size_t i = 0; i < kBlock; ++i) {
             const unsigned int u = s[i];
-            const unsigned int entry = pages[u >> 8][u & 0xFF];
-            if (entry == kVCMMapNoEntry) {
-                if (u == 0) return static_cast<size_t>(d - start);
+            const unsigned int entry = entries[u];
+            if (entry >= kVCMMapSingleMark) {
+                if (entry != kVCMMapNoEntry) {
+                    *d++ = static_cast<unsigned char>(entry & 0xFF);
+                } else if (u == 0) {
+                    return static_cast<size_t>(d - start);
+                }
                 continue;
             }
+            // Taken from the unit, not the entry: the next store's place
+            // does not wait for the table.
             const size_t two = u >= 0x80 ? 1 : 0;
-            d[0] = static_cast<unsigned char>(entry & 0xFF);
             d[two] = static_cast<unsigned char>(entry >> 8);
+            d[0] = static_cast<unsigned char>(entry & 0xFF);
             d += 1 + two;
         }
         s += kBlock;
@@ -267,9 +186,11 @@ size_t Utf16ToGbk(const unsigned short* s, size_t n, unsigned char* d, size_t ca
         }
         const unsigned short entry = EntryWC2MB(u);
         if (entry != kVCMMapNoEntry) {
-            if (dend - d < 2) break;
-            StoreCode(d, entry);
-            d += 2;
+            const size_t bytes = EntryBytes(entry);
+            if (static_cast<size_t>(dend - d) < bytes) break;
+            d[bytes - 1] = static_cast<unsigned char>(entry >> 8);
+            d[0] = static_cast<unsigned char>(entry & 0xFF);
+            d += bytes;
         }
         ++s;
     }
@@ -282,8 +203,9 @@ size_t CountUtf16ToGbk(const unsigned short* s, size_t n) {
         const unsigned int u = s[i];
         if (u < 0x80) {
             ++count;
-        } else if (EntryWC2MB(u) != kVCMMapNoEntry) {
-            count += 2;
+        } else {
+            const unsigned short entry = EntryWC2MB(u);
+            if (entry != kVCMMapNoEntry) count += EntryBytes(entry);
         }
     }
     return count;

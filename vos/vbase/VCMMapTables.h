@@ -17,6 +17,23 @@ extern const unsigned char g_VCMMapImageWC2MB[46634];
 // it as a character.
 const unsigned short kVCMMapNoEntry = 0xFFFF;
 
+// The code page's one single byte above ASCII and the character it stands for,
+// in both directions, with or without the tables.
+const unsigned int kVCMMapEuroByte = 0x80;
+const unsigned int kVCMMapEuroUnit = 0x20AC;
+
+// The index holds the single byte b of a unit above ASCII (the euro sign's
+// 0x80) as kVCMMapSingleMark | b, so that the converters can take a unit's
+// byte count from the unit itself (ASCII one byte, the rest two) and leave
+// the odd ones to the branch that units without an entry take (a two-byte
+// code never has the trail byte 0xFF).
+const unsigned short kVCMMapSingleMark = 0xFF00;
+
+// Whether a Unicode-to-multibyte entry (other than kVCMMapNoEntry) is a single
+// byte, plain or marked: a two-byte code has its trail byte, never 0, in the
+// high 8 bits. The byte is the entry's low 8 bits.
+inline bool VCMMap_IsSingleByteEntry(unsigned int entry) { return entry <= 0xFF || entry >= kVCMMapSingleMark; }
+
 // A flat copy of the loaded tables for the converters' inner loops, built
 // with FindSectionIndex when a table loads, so that every lookup gives what a
 // section search would. Halving over 127 sections per character would
@@ -30,14 +47,13 @@ struct CVCMMapIndex {
     // that one array serves both kinds of character: s_pMB2WC[c - 0x100]
     // for a single byte c.
     static unsigned short* s_pMB2WC;
-    // 256 pages of 256 GBK entries (lead byte low), indexed by the unit's
-    // high byte; an entry that produces nothing is kVCMMapNoEntry, as is
-    // every entry of the shared page that stands in for pages without codes.
-    // Units 0x01-0x7F have the entry u | u << 8 (their byte, twice), unit 0
-    // none. Only valid while s_bWC2MBIndexed: otherwise the converters search
-    // the sections.
-    static const unsigned short* s_apWC2MB[256];
-    static bool s_bWC2MBIndexed;
+    // The GBK entry of every unit (lead byte low), indexed by the unit;
+    // kVCMMapNoEntry where it produces nothing. Units 0x01-0x7F have the
+    // entry u (their byte), a unit above ASCII written as a single byte the
+    // marked entry (the euro sign: 0xFF80); unit 0 none. Null while the
+    // table is not loaded (or the index could not be allocated: the
+    // converters then search the sections).
+    static unsigned short* s_pWC2MB;
 
     static void BuildMB2WC();
     static void FreeMB2WC();
@@ -46,7 +62,7 @@ struct CVCMMapIndex {
 };
 
 // The GBK entry for a unit >= 0x80 through the sections (kVCMMapNoEntry when
-// none, or when the entry is not a two-byte code).
+// none, or when the entry is a single byte that cannot stand alone).
 unsigned short VCMMap_LookupWC2MB(unsigned short unit);
 // The unit for a double-byte code through the sections, or kVCMMapNoEntry.
 unsigned short VCMMap_LookupMB2WC(unsigned short code);
