@@ -211,12 +211,12 @@ inline uint16x8_t LookUpCodes(uint8x16_t v, uint32x4_t base) {
 }
 
 // Bits 31-16 from the 16 bytes of a, bits 15-0 from those of b (each 0 or
-// 0xFF), the first byte highest: a count of leading ones is a run from the
-// front.
-inline uint32_t BitsFromTop(uint8x16_t a, uint8x16_t b) {
+// 0xFF), set where the byte is not, the first byte highest: a count of
+// leading zeros is a run from the front.
+inline uint32_t ClearBitsFromTop(uint8x16_t a, uint8x16_t b) {
     const uint8x16_t weights = {128, 64, 32, 16, 8, 4, 2, 1, 128, 64, 32, 16, 8, 4, 2, 1};
-    const uint8x16_t wa = vandq_u8(a, weights);
-    const uint8x16_t wb = vandq_u8(b, weights);
+    const uint8x16_t wa = vbicq_u8(weights, a);
+    const uint8x16_t wb = vbicq_u8(weights, b);
     uint8x8_t t = vpadd_u8(vpadd_u8(vget_high_u8(wb), vget_low_u8(wb)), vpadd_u8(vget_high_u8(wa), vget_low_u8(wa)));
     t = vpadd_u8(t, t);
     // Bytes: b 8-15, b 0-7, a 8-15, a 0-7.
@@ -266,9 +266,11 @@ void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap,
             // alone); an odd one out is a lead byte whose trail is of another
             // class. Then the run of ASCII.
             const uint8x16_t plain = vcgtq_s8(vreinterpretq_s8_u8(v), vdupq_n_s8(0));
-            const uint32_t masks = BitsFromTop(vbicq_u8(high, vreinterpretq_u8_u16(missing)), plain);
-            const unsigned int chars = Clz(~masks) / 2;
-            const unsigned int run = Clz(~((masks << 16) << (2 * chars)));
+            const uint32_t others = ClearBitsFromTop(vbicq_u8(high, vreinterpretq_u8_u16(missing)), plain);
+            // Some byte is of another class here: chars < 8. The run stops
+            // at the end of the window at the latest (bit 15 of others << 16).
+            const unsigned int chars = Clz(others) / 2;
+            const unsigned int run = Clz((others << 16 | 0x8000) << (2 * chars));
             const unsigned int taken = chars + run;
             if (taken == 0) {
                 // One character as the portable walk takes it.
