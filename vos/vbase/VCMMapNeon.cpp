@@ -478,7 +478,7 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
                     d[out++] = static_cast<unsigned short>(c);
                     ++i;
                 } else {
-                    size_t units;
+                    size_t units = 0;  // DecodeAt sets it unless the source ends, which it cannot here
                     i += DecodeAt(s + i, len, n - i, d + out, &units);
                     out += units;
                 }
