@@ -85,15 +85,6 @@ inline bool AnySet(uint8x16_t m) {
     return vget_lane_u32(t, 0) != 0;
 }
 
-// Whether every byte of m (each 0 or 0xFF) is set.
-inline bool AllSet(uint8x16_t m) {
-    uint8x8_t t = vmin_u8(vget_low_u8(m), vget_high_u8(m));
-    t = vpmin_u8(t, t);
-    t = vpmin_u8(t, t);
-    t = vpmin_u8(t, t);
-    // Every byte holds the minimum now.
-    return vget_lane_u32(vreinterpret_u32_u8(t), 0) != 0;
-}
 inline bool AnySet16(uint16x8_t m) { return AnySet(vreinterpretq_u8_u16(m)); }
 
 // Bit j set where byte j of m (each 0 or 0xFF) is set.
