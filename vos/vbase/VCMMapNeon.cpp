@@ -85,15 +85,6 @@ inline bool AnySet(uint8x16_t m) {
     return vget_lane_u32(t, 0) != 0;
 }
 
-// Whether every byte of m (each 0 or 0xFF) is set.
-inline bool AllSet(uint8x16_t m) {
-    uint8x8_t t = vmin_u8(vget_low_u8(m), vget_high_u8(m));
-    t = vpmin_u8(t, t);
-    t = vpmin_u8(t, t);
-    t = vpmin_u8(t, t);
-    // Every byte holds the minimum now.
-    return vget_lane_u32(vreinterpret_u32_u8(t), 0) != 0;
-}
 inline bool AnySet16(uint16x8_t m) { return AnySet(vreinterpretq_u8_u16(m)); }
 
 // Bit j set where byte j of m (each 0 or 0xFF) is set.
@@ -114,17 +105,6 @@ inline unsigned int Bits16(uint8x16_t m) {
     t = vpadd_u8(t, t);
     t = vpadd_u8(t, t);
     return vget_lane_u16(vreinterpret_u16_u8(t), 0);
-}
-
-// Bits 0-15 from the 16 bytes of a, bits 16-31 from those of b.
-inline uint32_t Bits16x2(uint8x16_t a, uint8x16_t b) {
-    const uint8x16_t weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
-    const uint8x16_t wa = vandq_u8(a, weights);
-    const uint8x16_t wb = vandq_u8(b, weights);
-    uint8x8_t t = vpadd_u8(vpadd_u8(vget_low_u8(wa), vget_high_u8(wa)), vpadd_u8(vget_low_u8(wb), vget_high_u8(wb)));
-    t = vpadd_u8(t, t);
-    // Bytes: a 0-7, a 8-15, b 0-7, b 8-15.
-    return vget_lane_u32(vreinterpret_u32_u8(t), 0);
 }
 
 inline unsigned int Ctz(uint32_t x) { return static_cast<unsigned int>(__builtin_ctz(x)); }
@@ -184,104 +164,148 @@ size_t NarrowAscii(const unsigned short* s, size_t n, unsigned char* d) {
 
 // ---- GBK to UTF-16 ------------------------------------------------------
 
-// A step takes the two-byte characters at the front of a 16-byte window (up
-// to eight) and the ASCII run after them. It reads up to 24 bytes and writes
-// 16 lanes.
+// A step takes eight two-byte characters, or else the two-byte characters at
+// the front of a 16-byte window (up to seven) and the ASCII run after them. It
+// reads up to 24 bytes and writes 16 lanes.
 const size_t kGbkAhead = 24;
 const size_t kGbkRoom = 16;
 
-// Units of the first chars keys (lead << 8 | trail) in lanes 0 to chars - 1;
-// the other lanes stay 0, which is no kNoEntry.
-inline uint16x8_t LookUpCodes(uint16x8_t keys, unsigned int chars, const unsigned short* codes) {
-    uint16x8_t u = vdupq_n_u16(0);
-    switch (chars) {
-        case 8: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 7)], u, 7); [[fallthrough]];
-        case 7: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 6)], u, 6); [[fallthrough]];
-        case 6: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 5)], u, 5); [[fallthrough]];
-        case 5: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 4)], u, 4); [[fallthrough]];
-        case 4: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 3)], u, 3); [[fallthrough]];
-        case 3: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 2)], u, 2); [[fallthrough]];
-        case 2: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 1)], u, 1); [[fallthrough]];
-        case 1: u = vsetq_lane_u16(codes[vgetq_lane_u16(keys, 0)], u, 0); [[fallthrough]];
-        default: break;
-    }
+// Looks up the codes of the eight byte pairs of v at once. base is the
+// address of the unit of code 0x8000 in every lane. Doubled and cut to 16
+// bits, a code is its offset from base (a code below 0x8000 that of code |
+// 0x8000); an offset past that of 0xFEFF (a lead byte 0x7F or 0xFF) is cut to
+// it, so that any 16 bytes give addresses inside the index (0x8000-0x80FF are
+// the entries of the single bytes just ahead of it) and the codes of lead
+// bytes 0x81-0xFE their own units. The addresses go to the core registers two
+// at a time (the compiler would go through memory) and each unit is loaded
+// straight into its lane.
+inline uint16x8_t LookUpCodes(uint8x16_t v, uint32x4_t base) {
+    const uint16x8_t offsets =
+        vminq_u16(vshlq_n_u16(vreinterpretq_u16_u8(vrev16q_u8(v)), 1), vdupq_n_u16(2 * (0xFEFF - 0x8000)));
+    const uint32x4_t low = vaddw_u16(base, vget_low_u16(offsets));
+    const uint32x4_t high = vaddw_u16(base, vget_high_u16(offsets));
+    uint32_t a[8];
+    __asm__("vmov %0, %1, %e2" : "=r"(a[0]), "=r"(a[1]) : "w"(low));
+    __asm__("vmov %0, %1, %f2" : "=r"(a[2]), "=r"(a[3]) : "w"(low));
+    __asm__("vmov %0, %1, %e2" : "=r"(a[4]), "=r"(a[5]) : "w"(high));
+    __asm__("vmov %0, %1, %f2" : "=r"(a[6]), "=r"(a[7]) : "w"(high));
+    uint16x8_t u = offsets;  // every lane is replaced
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[0]), u, 0);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[1]), u, 1);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[2]), u, 2);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[3]), u, 3);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[4]), u, 4);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[5]), u, 5);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[6]), u, 6);
+    u = vld1q_lane_u16(reinterpret_cast<const uint16_t*>(a[7]), u, 7);
     return u;
+}
+
+// Bits 31-16 from the 16 bytes of a, bits 15-0 from those of b (each 0 or
+// 0xFF), set where the byte is not, the first byte highest: a count of
+// leading zeros is a run from the front.
+inline uint32_t ClearBitsFromTop(uint8x16_t a, uint8x16_t b) {
+    const uint8x16_t weights = {128, 64, 32, 16, 8, 4, 2, 1, 128, 64, 32, 16, 8, 4, 2, 1};
+    const uint8x16_t wa = vbicq_u8(weights, a);
+    const uint8x16_t wb = vbicq_u8(weights, b);
+    uint8x8_t t = vpadd_u8(vpadd_u8(vget_high_u8(wb), vget_low_u8(wb)), vpadd_u8(vget_high_u8(wa), vget_low_u8(wa)));
+    t = vpadd_u8(t, t);
+    // Bytes: b 8-15, b 0-7, a 8-15, a 0-7.
+    return vget_lane_u32(vreinterpret_u32_u8(t), 0);
+}
+
+inline unsigned int Clz(uint32_t x) { return static_cast<unsigned int>(__builtin_clz(x)); }
+
+// Whether any lane of m is not 0.
+inline bool AnyNonZero16(uint16x8_t m) {
+    uint32_t a;
+    uint32_t b;
+    __asm__("vmov %0, %1, %P2" : "=r"(a), "=r"(b) : "w"(vqmovn_u16(m)));
+    return (a | b) != 0;
 }
 
 void GbkToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap, const unsigned short* index,
                 size_t* pi, size_t* pout) {
     // codes[lead << 8 | trail] for every lead byte 0x81-0xFE.
     const unsigned short* const codes = index - 0x8100;
-    size_t i = *pi;
-    size_t out = *pout;
-    while (n - i >= kGbkAhead && cap - out >= kGbkRoom) {
+    const uint32x4_t base = vdupq_n_u32(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(codes + 0x8000)));
+    const uint16x8_t noEntry = vdupq_n_u16(kNoEntry);
+    const unsigned char* p = s + *pi;
+    unsigned short* q = d + *pout;
+    const unsigned char* const end = s + n;
+    unsigned short* const dend = d + cap;
+    while (static_cast<size_t>(end - p) >= kGbkAhead && static_cast<size_t>(dend - q) >= kGbkRoom) {
         // Steps that cannot run out of source or room: each takes at most 16
         // bytes and writes at most 16 units.
-        for (size_t k = 1 + VMin((n - i - kGbkAhead) / 16, (cap - out - kGbkRoom) / 16); k != 0; --k) {
-            const uint8x16_t v = vld1q_u8(s + i);
-            // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte), and ASCII.
+        for (size_t k = 1 + VMin((static_cast<size_t>(end - p) - kGbkAhead) / 16,
+                                 (static_cast<size_t>(dend - q) - kGbkRoom) / 16);
+             k != 0; --k) {
+            const uint8x16_t v = vld1q_u8(p);
+            const uint16x8_t units = LookUpCodes(v, base);
+            // Lead-class bytes 0x81-0xFE (a lead byte or a trail byte).
             const uint8x16_t high = vcleq_u8(vaddq_u8(v, vdupq_n_u8(0x7F)), vdupq_n_u8(0x7D));
-            const uint32_t masks = Bits16x2(high, PlainBytes(v));
-            // From a character's start, 2j lead-class bytes are j characters; an
-            // odd one out is a lead byte whose trail is of another class.
-            const unsigned int chars = Ctz(~masks | 0x10000) / 2;
-            if (chars == 8) {
+            const uint16x8_t missing = vceqq_u16(units, noEntry);
+            if (!AnyNonZero16(vornq_u16(missing, vreinterpretq_u16_u8(high)))) {
                 // Eight two-byte characters, the common case of Chinese text.
-                const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), 8, codes);
-                if (!AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
-                    vst1q_u16(d + out, units);
-                    i += 16;
-                    out += 8;
-                    continue;
-                }
+                vst1q_u16(q, units);
+                p += 16;
+                q += 8;
+                continue;
             }
-            const unsigned int taken = 2 * chars;
-            const unsigned int run = chars == 8 ? 0 : Ctz(~(masks >> (16 + taken)));
-            const uint16x8_t units = LookUpCodes(vreinterpretq_u16_u8(vrev16q_u8(v)), chars, codes);
-            if (chars + run == 0 || AnySet16(vceqq_u16(units, vdupq_n_u16(kNoEntry)))) {
+            // From a character's start, 2j lead-class bytes are j characters (a
+            // character without a unit counts as of another class: it goes
+            // alone); an odd one out is a lead byte whose trail is of another
+            // class. Then the run of ASCII.
+            const uint8x16_t plain = vcgtq_s8(vreinterpretq_s8_u8(v), vdupq_n_s8(0));
+            const uint32_t others = ClearBitsFromTop(vbicq_u8(high, vreinterpretq_u8_u16(missing)), plain);
+            // Some byte is of another class here: chars < 8. The run stops
+            // at the end of the window at the latest (bit 15 of others << 16).
+            const unsigned int chars = Clz(others) / 2;
+            const unsigned int run = Clz((others << 16 | 0x8000) << (2 * chars));
+            const unsigned int taken = chars + run;
+            if (taken == 0) {
                 // One character as the portable walk takes it.
-                const unsigned int c = s[i];
+                const unsigned int c = p[0];
                 if (c < 0x80) {
-                    if (c == 0) return Finish(i, out, pi, pout);
-                    d[out++] = static_cast<unsigned short>(c);
-                    ++i;
+                    if (c == 0) return Finish(static_cast<size_t>(p - s), static_cast<size_t>(q - d), pi, pout);
+                    *q++ = static_cast<unsigned short>(c);
+                    ++p;
                 } else if (c == 0x80) {
-                    d[out++] = 0x20AC;
-                    ++i;
+                    *q++ = 0x20AC;
+                    ++p;
                 } else if (c == 0xFF) {
-                    ++i;
+                    ++p;
                 } else {
-                    const unsigned int trail = s[i + 1];
-                    if (trail == 0) return Finish(i, out, pi, pout);
+                    const unsigned int trail = p[1];
+                    if (trail == 0) return Finish(static_cast<size_t>(p - s), static_cast<size_t>(q - d), pi, pout);
                     const unsigned short unit = codes[c << 8 | trail];
-                    if (unit != kNoEntry) d[out++] = unit;
-                    i += 2;
+                    if (unit != kNoEntry) *q++ = unit;
+                    p += 2;
                 }
                 continue;
             }
-            // Lane j >= chars holds byte i + chars + j: the run after the characters.
-            const uint8x16_t a = vld1q_u8(s + i + chars);
-            uint16x8_t low = vbslq_u16(FirstLanes(chars + run), vmovl_u8(vget_low_u8(a)), vld1q_u16(d + out));
-            low = vbslq_u16(FirstLanes(chars), units, low);
-            vst1q_u16(d + out, low);
-            if (chars + run > 8) {
-                vst1q_u16(d + out + 8,
-                          vbslq_u16(FirstLanes(chars + run - 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(d + out + 8)));
+            // Lane j >= chars holds byte chars + j: the run after the characters.
+            const uint8x16_t a = vld1q_u8(p + chars);
+            const uint16x8_t low = vbslq_u16(FirstLanes(taken), vmovl_u8(vget_low_u8(a)), vld1q_u16(q));
+            vst1q_u16(q, vbslq_u16(FirstLanes(chars), units, low));
+            if (taken > 8) {
+                vst1q_u16(q + 8, vbslq_u16(FirstLanes(taken - 8), vmovl_u8(vget_high_u8(a)), vld1q_u16(q + 8)));
             }
-            i += taken + run;
-            out += chars + run;
+            p += chars + taken;
+            q += taken;
             if (run == 16) {
                 // ASCII text: on with the run as far as it goes.
-                const size_t more = WidenAscii(s + i, (n - i < cap - out ? n - i : cap - out), d + out);
-                i += more;
-                out += more;
+                const size_t left = static_cast<size_t>(end - p);
+                const size_t room = static_cast<size_t>(dend - q);
+                const size_t more = WidenAscii(p, left < room ? left : room, q);
+                p += more;
+                q += more;
                 break;
             }
         }
     }
 
-    *pi = i;
-    *pout = out;
+    Finish(static_cast<size_t>(p - s), static_cast<size_t>(q - d), pi, pout);
 }
 
 // ---- UTF-16 to GBK ------------------------------------------------------
@@ -445,7 +469,7 @@ void Utf8ToUtf16(const unsigned char* s, size_t n, unsigned short* d, size_t cap
                     d[out++] = static_cast<unsigned short>(c);
                     ++i;
                 } else {
-                    size_t units;
+                    size_t units = 0;  // DecodeAt sets it unless the source ends, which it cannot here
                     i += DecodeAt(s + i, len, n - i, d + out, &units);
                     out += units;
                 }
