@@ -4,7 +4,6 @@
 // often the library's own threads wake while there is nothing to do (peer: a
 // thread blocked in poll). Counters in milliseconds, or wake-ups per second;
 // each case runs once (Iterations(1)) and takes its samples itself.
-#include <dirent.h>
 #include <poll.h>
 #include <pthread.h>
 #include <stdio.h>
@@ -15,12 +14,12 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "benchmark/benchmark.h"
+#include "net/LoopbackPeer.h"
 #include "vos/vos.h"
 
 using namespace _palex_zu;
@@ -185,41 +184,15 @@ void BM_TimerLateness_clock_nanosleep(benchmark::State& state) {
 
 // ---- idle wake-ups -----------------------------------------------------------
 
-std::set<int> Tasks() {
-    std::set<int> tids;
-    DIR* dir = opendir("/proc/self/task");
-    if (dir == nullptr) return tids;
-    while (dirent* e = readdir(dir)) {
-        if (e->d_name[0] != '.') tids.insert(atoi(e->d_name));
-    }
-    closedir(dir);
-    return tids;
-}
-
-// Voluntary and involuntary context switches of one thread so far.
-long Switches(int tid) {
-    char path[64];
-    snprintf(path, sizeof(path), "/proc/self/task/%d/status", tid);
-    FILE* f = fopen(path, "r");
-    if (f == nullptr) return 0;
-    long total = 0;
-    char line[256];
-    while (fgets(line, sizeof(line), f) != nullptr) {
-        long n = 0;
-        if (sscanf(line, "voluntary_ctxt_switches: %ld", &n) == 1 ||
-            sscanf(line, "nonvoluntary_ctxt_switches: %ld", &n) == 1)
-            total += n;
-    }
-    fclose(f);
-    return total;
-}
-
-int NewTask(const std::set<int>& before) {
-    for (int tid : Tasks()) {
-        if (before.count(tid) == 0) return tid;
+// The thread that appeared since before was taken, 0 while none has.
+int NewTask(const std::vector<int>& before) {
+    for (int tid : vostest::ThreadIds()) {
+        if (std::find(before.begin(), before.end(), tid) == before.end()) return tid;
     }
     return 0;
 }
+
+long Switches(int tid) { return vostest::ContextSwitches({tid}); }
 
 // Wake-ups per second of each named thread over the idle time.
 void CountIdle(benchmark::State& state, const std::map<std::string, int>& threads) {
@@ -243,10 +216,10 @@ void BM_IdleWakeups_vos(benchmark::State& state) {
         std::map<std::string, int> threads;
         CVSocketMan man;
         man.SetSocketMax(8);
-        std::set<int> before = Tasks();
+        std::vector<int> before = vostest::ThreadIds();
         man.StartSocketProc();
         while ((threads["socket_worker"] = NewTask(before)) == 0) SettleMs(1);
-        before = Tasks();
+        before = vostest::ThreadIds();
         CVTimer::Init();
         CVTimer::SetTimer(2, NoteFiring, nullptr, 60000, 0, 1);
         while ((threads["timer_thread"] = NewTask(before)) == 0) SettleMs(1);
